@@ -1,0 +1,21 @@
+#pragma once
+// Keys of the per-user settings file and the defaults that every reader passes.
+// The default tracking address is used by the first-start write, the delivery worker and the
+// options dialog: keep it here only, so that the three agree.
+
+namespace settings {
+constexpr const char* device = "device";
+constexpr const char* tracking_server_address = "tracking_server_address";
+constexpr const char* proxy_server_address = "proxy_server_address";
+constexpr const char* coordinate_server_address = "coordinate_server_address";
+constexpr const char* coordinate_server_port = "coordinate_server_port";
+constexpr const char* debug = "debug";
+constexpr const char* telemetry = "telemetry";
+constexpr const char* telemetry_port = "telemetry_port";
+
+constexpr const char* default_tracking_server_address =
+    "http://127.0.0.1:8080/api/registers/hoz_dm/model/mob_device_service/objects";
+constexpr const char* default_coordinate_server_address = "127.0.0.1";
+constexpr const char* default_coordinate_server_port = "12500";
+constexpr const char* default_telemetry_port = "50000";
+}

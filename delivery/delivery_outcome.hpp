@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+
+#include <curl/curl.h>
+
+enum class delivery_result { delivered, http_failure, transfer_failure, undecodable, rejected };
+
+struct delivery_outcome {
+    delivery_result result;
+    std::string text; // the error row's text (UTF-8); empty when delivered
+};
+
+// Classifies one finished request: HTTP status (0 when no answer came), the transfer's result
+// and the (already decompressed) body.
+delivery_outcome classify_delivery(long http_status, CURLcode transfer, const std::string& body);

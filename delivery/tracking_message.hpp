@@ -1,0 +1,8 @@
+#pragma once
+#include <string>
+
+#include "coordinates/position_record.hpp"
+
+// The tracking service's JSON message for one record: pretty-printed, every value a string,
+// ending with one line feed.
+std::string make_tracking_message(const position_record& record);
