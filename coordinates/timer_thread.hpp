@@ -1,0 +1,82 @@
+#pragma once
+// The coordinate poller: every poll period it asks the coordinate server for the position,
+// shows it in the status bar, and hands every record but the newest to the sender.
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <wx/confbase.h>
+#include <wx/event.h>
+#include <wx/string.h>
+#include <wx/thread.h>
+
+#include "app/worker_slot.hpp"
+#include "coordinates/answer_layout.hpp"
+#include "coordinates/position_record.hpp"
+
+struct poll_timing {
+    std::chrono::milliseconds period = std::chrono::seconds(10);
+    // A repeat of the newest record is queued once the server has had no position this long.
+    std::chrono::seconds repeat_interval = std::chrono::seconds(180);
+    // Bounds the connection attempt and each wait of the exchange.
+    std::chrono::milliseconds wait_limit = std::chrono::seconds(3);
+};
+
+class timer_thread : public wxThread {
+public:
+    // The first cycle runs one period after construction.
+    timer_thread(wxEvtHandler* owner, worker_slot<timer_thread>* slot, poll_timing timing = {});
+    ~timer_thread() override;
+
+    // Main thread, before the start or while paused: the next cycle connects with the new values.
+    void load_settings(wxConfigBase& config);
+    // Any thread: ends an exchange in flight and the loop at once.
+    void request_stop();
+
+protected:
+    ExitCode Entry() override;
+
+private:
+    struct settings_values {
+        wxString address;
+        wxString port;
+        wxString device;
+    };
+
+    bool stop_requested() { return stop_requested_ || TestDestroy(); }
+    void wait_for_tick();
+    void coordinate_tick(const boost::system::error_code& error);
+    // The values for this cycle; closes the connection when they have changed.
+    settings_values take_settings();
+    void poll(const settings_values& settings);
+    bool connect_to_server(const std::string& host, const std::string& port);
+    void exchange(answer_buffer& buffer);
+    void take_answer(const answer_buffer& buffer, const wxString& device);
+    void repeat_check();
+    void hand_off();
+    void close_socket();
+    // Runs one asynchronous socket operation to its end on this thread, within the wait limit;
+    // true when it succeeded.
+    template <class Start> bool await(Start start);
+
+    slot_release release_;
+    wxEvtHandler* owner_;
+    poll_timing timing_;
+    boost::asio::io_context loop_;
+    boost::asio::steady_timer poll_timer_;
+    boost::asio::io_context socket_context_;
+    boost::asio::ip::tcp::resolver resolver_;
+    boost::asio::ip::tcp::socket coordinate_socket_;
+    double request_value_ = 0.0;
+    std::deque<position_record> pending_records_;
+    std::atomic<bool> stop_requested_{false};
+
+    std::mutex settings_mutex_; // load_settings may run while the worker is mid-cycle
+    settings_values settings_;
+    bool settings_changed_ = false;
+};
