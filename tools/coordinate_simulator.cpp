@@ -136,7 +136,12 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, simulator_m
     std::lock_guard<std::mutex> lock(mutex_);
     ++requests_;
     changed_.notify_all();
-    mode = mode_;
+    if (scripted_.empty())
+        mode = mode_;
+    else {
+        mode = scripted_.front();
+        scripted_.pop_front();
+    }
     answer_buffer buffer{};
     switch (mode) {
     case simulator_mode::close:
@@ -171,6 +176,12 @@ void coordinate_simulator::set_mode(simulator_mode mode)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     mode_ = mode;
+}
+
+void coordinate_simulator::script(std::deque<simulator_mode> modes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    scripted_ = std::move(modes);
 }
 
 std::size_t coordinate_simulator::requests() const

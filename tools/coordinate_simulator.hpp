@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,7 +39,10 @@ public:
     coordinate_simulator& operator=(const coordinate_simulator&) = delete;
 
     unsigned short port() const { return port_; }
+    // The standing mode for every request...
     void set_mode(simulator_mode mode);
+    // ...after these one-shot modes have been used up, in order.
+    void script(std::deque<simulator_mode> modes);
 
     std::size_t requests() const;
     // The answers that carried a position, in the order they were sent.
@@ -60,6 +64,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     simulator_mode mode_;
+    std::deque<simulator_mode> scripted_;
     std::size_t requests_ = 0;
     std::size_t journey_step_ = 0;
     std::vector<answer_buffer> positions_sent_;

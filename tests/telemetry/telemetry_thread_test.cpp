@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "event_sink.hpp"
+#include "eventually.hpp"
 #include "telemetry/telemetry_thread.hpp"
 
 namespace asio = boost::asio;
@@ -67,17 +68,6 @@ private:
     std::string peer_;
     bool ok_ = false;
 };
-
-bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
 
 class telemetry_thread_test : public testing::Test {
 protected:
@@ -135,11 +125,11 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
 
     EXPECT_EQ(first_request.get_future().get(), telemetry_thread::status_request());
     // The replies to one request are collected by the cycle after it; the second is dropped.
-    ASSERT_TRUE(wait_until([&] { return !replies().empty(); }, 5s));
+    ASSERT_TRUE(eventually([&] { return !replies().empty(); }, 5s));
     EXPECT_EQ(replies(), (std::map<std::string, std::string>{{"10.77.0.2", "first"}}));
     EXPECT_EQ(second_request.get_future().get(), telemetry_thread::status_request());
     // Without answers a later cycle empties the table.
-    ASSERT_TRUE(wait_until([&] { return replies().empty(); }, 5s));
+    ASSERT_TRUE(eventually([&] { return replies().empty(); }, 5s));
 
     const auto started = std::chrono::steady_clock::now();
     slot_.stop();
