@@ -50,19 +50,7 @@ std::string main_line_message(const std::string& zone_text)
 
 TEST(tracking_message, railway_answer_in_several_zones)
 {
-    const auto answer = answer_bytes()
-                            .byte(layout::data_flag, 1)
-                            .int32(layout::km, 1234)
-                            .float32(layout::metres, 12.2f)
-                            .text(layout::direction_text, "Moscow - Tver")
-                            .text(layout::railway_text, "Main line")
-                            .float32(layout::speed, -42.5f)
-                            .float64(layout::latitude_rad, 0.973)
-                            .float64(layout::longitude_rad, 0.6566)
-                            .text(layout::road_text, "Road/1")
-                            .text(layout::place_text, "Signal \"4\"")
-                            .int32(layout::pk, 5)
-                            .int32(layout::place_kind, 0);
+    const auto answer = railway_answer();
     const std::pair<const char*, const char*> zones[] = {
         {"UTC", "+00:00"}, {"<+03>-3", "+03:00"}, {"<-0330>3:30", "-03:00"}, {"<+10>-10", "+10:00"}};
     for (const auto& [zone, zone_text] : zones) {

@@ -59,3 +59,23 @@ private:
 
     answer_buffer buffer_;
 };
+
+// A position on a main line (place_kind 0), as a server typically sends it.
+inline answer_bytes railway_answer()
+{
+    namespace layout = answer_layout;
+    answer_bytes answer;
+    answer.byte(layout::data_flag, 1)
+        .int32(layout::km, 1234)
+        .float32(layout::metres, 12.2f)
+        .text(layout::direction_text, "Moscow - Tver")
+        .text(layout::railway_text, "Main line")
+        .float32(layout::speed, -42.5f)
+        .float64(layout::latitude_rad, 0.973)
+        .float64(layout::longitude_rad, 0.6566)
+        .text(layout::road_text, "Road/1")
+        .text(layout::place_text, "Signal \"4\"")
+        .int32(layout::pk, 5)
+        .int32(layout::place_kind, 0);
+    return answer;
+}
