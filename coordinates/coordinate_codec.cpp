@@ -87,6 +87,9 @@ void stamp_clock(position_record& record, std::time_t now)
 {
     std::tm local = local_calendar_time(now);
     std::tm utc = utc_calendar_time(now);
+    // The UTC breakdown says "no daylight saving"; read as local time in summer that would shift
+    // the result by the saving. Let mktime decide as it does for any local wall-clock time.
+    utc.tm_isdst = -1;
     const std::time_t t_local = std::mktime(&local);
     const std::time_t t_utc = std::mktime(&utc);
     record.data_position = t_utc;

@@ -166,7 +166,10 @@ TEST(coordinate_answer, clock_fields_follow_the_time_zone)
     const zone_case zones[] = {{"UTC", 0, 0},
                                {"<+03>-3", 3, 3 * 3600},
                                {"<-0330>3:30", -3, -(3 * 3600 + 1800)},
-                               {"<+0545>-5:45", 5, 5 * 3600 + 2700}};
+                               {"<+0545>-5:45", 5, 5 * 3600 + 2700},
+                               // March 5th is winter in the north, summer in the south.
+                               {"CET-1CEST,M3.5.0,M10.5.0/3", 1, 3600},
+                               {"<-03>3<-02>,M10.1.0/0,M3.3.0/0", -2, -2 * 3600}};
     for (const auto& [zone, hours, offset_seconds] : zones) {
         time_zone tz(zone);
         const auto record = decoded(with_data());

@@ -52,7 +52,8 @@ TEST(tracking_message, railway_answer_in_several_zones)
 {
     const auto answer = railway_answer();
     const std::pair<const char*, const char*> zones[] = {
-        {"UTC", "+00:00"}, {"<+03>-3", "+03:00"}, {"<-0330>3:30", "-03:00"}, {"<+10>-10", "+10:00"}};
+        {"UTC", "+00:00"}, {"<+03>-3", "+03:00"}, {"<-0330>3:30", "-03:00"}, {"<+10>-10", "+10:00"},
+        {"<-03>3<-02>,M10.1.0/0,M3.3.0/0", "-02:00"}}; // the last in its summer
     for (const auto& [zone, zone_text] : zones) {
         time_zone tz(zone);
         EXPECT_EQ(message_from(answer, wxString::FromUTF8("Тепловоз-7")), main_line_message(zone_text))
