@@ -29,8 +29,8 @@ std::wstring widen(const std::string& bytes)
 }
 }
 
-timer_thread::timer_thread(wxEvtHandler* owner, worker_slot<timer_thread>* slot, poll_timing timing)
-    : wxThread(wxTHREAD_DETACHED), release_(slot), owner_(owner), timing_(timing), poll_timer_(loop_, timing.period),
+timer_thread::timer_thread(wxEvtHandler* owner, poll_timing timing)
+    : owner_(owner), timing_(timing), poll_timer_(loop_, timing.period),
       resolver_(socket_context_), coordinate_socket_(socket_context_)
 {
 }

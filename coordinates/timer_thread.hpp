@@ -15,7 +15,7 @@
 #include <wx/string.h>
 #include <wx/thread.h>
 
-#include "app/worker_slot.hpp"
+#include "app/worker_thread.hpp"
 #include "coordinates/answer_layout.hpp"
 #include "coordinates/position_record.hpp"
 
@@ -27,16 +27,16 @@ struct poll_timing {
     std::chrono::milliseconds wait_limit = std::chrono::seconds(3);
 };
 
-class timer_thread : public wxThread {
+class timer_thread : public worker_thread {
 public:
     // The first cycle runs one period after construction.
-    timer_thread(wxEvtHandler* owner, worker_slot<timer_thread>* slot, poll_timing timing = {});
+    timer_thread(wxEvtHandler* owner, poll_timing timing = {});
     ~timer_thread() override;
 
     // Main thread, before the start or while paused: the next cycle connects with the new values.
     void load_settings(wxConfigBase& config);
     // Any thread: ends an exchange in flight and the loop at once.
-    void request_stop();
+    void request_stop() override;
 
 protected:
     ExitCode Entry() override;
@@ -64,7 +64,6 @@ private:
     // true when it succeeded.
     template <class Start> bool await(Start start);
 
-    slot_release release_;
     wxEvtHandler* owner_;
     poll_timing timing_;
     boost::asio::io_context loop_;

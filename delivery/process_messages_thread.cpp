@@ -38,8 +38,8 @@ void write_dump(wxFileName folder, const wxString& name, const std::string& byte
 }
 }
 
-process_messages_thread::process_messages_thread(wxEvtHandler* owner, worker_slot<process_messages_thread>* slot)
-    : wxThread(wxTHREAD_DETACHED), release_(slot), owner_(owner)
+process_messages_thread::process_messages_thread(wxEvtHandler* owner)
+    : owner_(owner)
 {
     curl_global_init(CURL_GLOBAL_ALL);
     handle_ = curl_easy_init();

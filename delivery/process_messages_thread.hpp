@@ -12,17 +12,17 @@
 #include <wx/string.h>
 #include <wx/thread.h>
 
-#include "app/worker_slot.hpp"
+#include "app/worker_thread.hpp"
 
-class process_messages_thread : public wxThread {
+class process_messages_thread : public worker_thread {
 public:
-    process_messages_thread(wxEvtHandler* owner, worker_slot<process_messages_thread>* slot);
+    explicit process_messages_thread(wxEvtHandler* owner);
     ~process_messages_thread() override;
 
     // Main thread, before the start or while paused; the next send pass uses the new values.
     void load_settings(wxConfigBase& config);
     // Any thread: wakes a waiting sender and aborts a transfer in flight.
-    void request_stop();
+    void request_stop() override;
 
 protected:
     ExitCode Entry() override;
@@ -42,7 +42,6 @@ private:
     void save_debug_dump(const std::string& message, const std::string& answer);
     static int on_progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
-    slot_release release_;
     wxEvtHandler* owner_;
     std::uint32_t sent_count_ = 0;
     CURL* handle_ = nullptr;

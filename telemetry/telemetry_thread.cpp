@@ -9,9 +9,8 @@
 namespace asio = boost::asio;
 using asio::ip::udp;
 
-telemetry_thread::telemetry_thread(wxEvtHandler* owner, worker_slot<telemetry_thread>* slot,
-                                   std::chrono::nanoseconds interval)
-    : wxThread(wxTHREAD_DETACHED), release_(slot), owner_(owner), timer_(io_, interval), socket_(io_),
+telemetry_thread::telemetry_thread(wxEvtHandler* owner, std::chrono::nanoseconds interval)
+    : owner_(owner), timer_(io_, interval), socket_(io_),
       interval_(interval)
 {
 }

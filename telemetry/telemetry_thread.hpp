@@ -14,21 +14,20 @@
 #include <wx/event.h>
 #include <wx/thread.h>
 
-#include "app/worker_slot.hpp"
+#include "app/worker_thread.hpp"
 
-class telemetry_thread : public wxThread {
+class telemetry_thread : public worker_thread {
 public:
     static constexpr std::chrono::nanoseconds default_interval = std::chrono::seconds(5);
 
     // The first request goes out one interval after construction.
-    telemetry_thread(wxEvtHandler* owner, worker_slot<telemetry_thread>* slot,
-                     std::chrono::nanoseconds interval = default_interval);
+    telemetry_thread(wxEvtHandler* owner, std::chrono::nanoseconds interval = default_interval);
     ~telemetry_thread() override;
 
     // Before the start only; the UDP port is the low 16 bits.
     void set_port(std::uint32_t port) { port_ = port; }
     // Any thread: ends the thread at once, also between two ticks.
-    void request_stop();
+    void request_stop() override;
     // A copy of the replies of the last cycle (sender address text to the reply bytes).
     std::map<std::string, std::string> telemetry_replies() const;
 
@@ -42,7 +41,6 @@ private:
     void telemetry_tick(const boost::system::error_code& error);
     void wait_for_tick();
 
-    slot_release release_;
     wxEvtHandler* owner_;
     boost::asio::io_context io_;
     boost::asio::steady_timer timer_;

@@ -52,17 +52,15 @@ protected:
     void SetUp() override { reset_shared_store(); }
     void TearDown() override
     {
-        if (started_)
-            slot_.stop();
+        if (worker_)
+            stop();
     }
 
     void start(unsigned short port, poll_timing timing = fast, const wxString& device = "bus-7")
     {
-        worker_ = new timer_thread(&sink_, &slot_, timing);
-        slot_.attach(worker_);
+        worker_ = std::make_unique<timer_thread>(&sink_, timing);
         worker_->load_settings(*settings(port, device));
         ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
-        started_ = true;
     }
 
     static std::unique_ptr<wxConfigBase> settings(unsigned short port, const wxString& device)
@@ -74,15 +72,19 @@ protected:
         return config;
     }
 
+    void stop()
+    {
+        worker_->stop();
+        worker_.reset();
+    }
+
     // As the window does it: with the worker paused.
     void configure(unsigned short port)
     {
         const auto config = settings(port, "bus-7");
-        slot_.with([&](timer_thread& worker) {
-            worker.Pause();
-            worker.load_settings(*config);
-            worker.Resume();
-        });
+        worker_->Pause();
+        worker_->load_settings(*config);
+        worker_->Resume();
     }
 
     // Takes the poller's notifications as the sender would, until one reports `count` messages.
@@ -99,9 +101,7 @@ protected:
     std::size_t count(wxEventType type, const wxString& fragment) const { return count_in(sink_.events(), type, fragment); }
 
     event_sink sink_;
-    worker_slot<timer_thread> slot_;
-    timer_thread* worker_ = nullptr;
-    bool started_ = false;
+    std::unique_ptr<timer_thread> worker_;
 };
 }
 
@@ -223,14 +223,12 @@ TEST_F(poller_test, stops_at_once_while_idle_and_while_the_server_hangs)
     coordinate_simulator server(0, simulator_mode::hang);
     start(server.port(), poll_timing{10s, 180s, 3s});
     auto started = std::chrono::steady_clock::now();
-    slot_.stop();
-    started_ = false;
+    stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
 
     start(server.port(), poll_timing{100ms, 180s, 3s});
     ASSERT_TRUE(server.wait_for_requests(1, 5s)); // now blocked in a wait of up to 3 s
     started = std::chrono::steady_clock::now();
-    slot_.stop();
-    started_ = false;
+    stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
 }

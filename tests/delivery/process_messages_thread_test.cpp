@@ -43,21 +43,18 @@ protected:
     void SetUp() override { reset_shared_store(); }
     void TearDown() override
     {
-        if (started_)
-            slot_.stop();
+        if (worker_)
+            stop();
     }
 
     void start(const std::string& address, const std::string& device = "bus-7", bool debug = false,
                const std::string& proxy = "")
     {
-        worker_ = new process_messages_thread(&sink_, &slot_);
-        slot_.attach(worker_);
+        worker_ = std::make_unique<process_messages_thread>(&sink_);
         worker_->load_settings(*settings(address, device, debug, proxy));
         ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
-        started_ = true;
     }
 
-    // As the window does it: with the worker paused.
     static std::unique_ptr<wxConfigBase> settings(const std::string& address, const std::string& device, bool debug,
                                                   const std::string& proxy)
     {
@@ -70,15 +67,19 @@ protected:
         return config;
     }
 
+    void stop()
+    {
+        worker_->stop();
+        worker_.reset();
+    }
+
     // As the window does it: with the worker paused.
     void configure(const std::string& address, const std::string& device, bool debug, const std::string& proxy)
     {
         const auto config = settings(address, device, debug, proxy);
-        slot_.with([&](process_messages_thread& worker) {
-            worker.Pause();
-            worker.load_settings(*config);
-            worker.Resume();
-        });
+        worker_->Pause();
+        worker_->load_settings(*config);
+        worker_->Resume();
     }
 
     // What the poller does: append messages and post the store's size, under the store's lock.
@@ -101,9 +102,7 @@ protected:
     }
 
     event_sink sink_;
-    worker_slot<process_messages_thread> slot_;
-    process_messages_thread* worker_ = nullptr;
-    bool started_ = false;
+    std::unique_ptr<process_messages_thread> worker_;
 };
 }
 
@@ -264,15 +263,13 @@ TEST_F(sender_test, stops_at_once_when_idle_and_during_a_transfer)
     // Idle: waiting for a notification that never comes.
     std::this_thread::sleep_for(100ms);
     auto started = std::chrono::steady_clock::now();
-    slot_.stop();
-    started_ = false;
+    stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
 
     start(stub.url());
     produce({"in flight\n"});
     ASSERT_TRUE(stub.wait_for_requests(1, 10s));
     started = std::chrono::steady_clock::now();
-    slot_.stop();
-    started_ = false;
+    stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -80,14 +81,12 @@ protected:
 
     std::map<std::string, std::string> replies()
     {
-        std::map<std::string, std::string> copy;
-        slot_.with([&](telemetry_thread& worker) { copy = worker.telemetry_replies(); });
-        return copy;
+        return worker_->telemetry_replies();
     }
 
     broadcast_link link_;
     event_sink sink_;
-    worker_slot<telemetry_thread> slot_;
+    std::unique_ptr<telemetry_thread> worker_;
 };
 }
 
@@ -116,10 +115,9 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
     });
     listening.get_future().wait();
     std::thread agent = link_.agent_thread([&] {
-        auto* worker = new telemetry_thread(&sink_, &slot_, 300ms);
-        slot_.attach(worker);
-        worker->set_port(50123 + 65536 * 3); // only the low 16 bits count
-        ASSERT_EQ(worker->Run(), wxTHREAD_NO_ERROR);
+        worker_ = std::make_unique<telemetry_thread>(&sink_, 300ms);
+        worker_->set_port(50123 + 65536 * 3); // only the low 16 bits count
+        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
     });
     agent.join();
 
@@ -132,7 +130,7 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
     ASSERT_TRUE(eventually([&] { return replies().empty(); }, 5s));
 
     const auto started = std::chrono::steady_clock::now();
-    slot_.stop();
+    worker_->stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 500ms);
     peer.join();
     EXPECT_TRUE(sink_.events().empty()) << "telemetry reports nothing to the window";
