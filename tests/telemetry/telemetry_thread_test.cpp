@@ -47,22 +47,35 @@ public:
 
     bool ok() const { return ok_; }
 
-    // A thread in the agent's or the peer's namespace; threads it starts inherit it.
-    std::thread agent_thread(std::function<void()> body) const { return inside(agent_, std::move(body)); }
-    std::thread peer_thread(std::function<void()> body) const { return inside(peer_, std::move(body)); }
+    // Runs body with the calling thread in the agent's namespace; threads it starts stay there.
+    void on_agent_side(const std::function<void()>& body) const
+    {
+        const int home = open("/proc/thread-self/ns/net", O_RDONLY);
+        enter(agent_);
+        body();
+        if (home < 0 || setns(home, CLONE_NEWNET) != 0)
+            std::abort();
+        close(home);
+    }
+
+    // A thread in the peer's namespace.
+    std::thread peer_thread(std::function<void()> body) const
+    {
+        return std::thread([name = peer_, body = std::move(body)] {
+            enter(name);
+            body();
+        });
+    }
 
 private:
     static bool run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
 
-    static std::thread inside(const std::string& name, std::function<void()> body)
+    static void enter(const std::string& name)
     {
-        return std::thread([name, body = std::move(body)] {
-            const int fd = open(("/var/run/netns/" + name).c_str(), O_RDONLY);
-            if (fd < 0 || setns(fd, CLONE_NEWNET) != 0)
-                std::abort();
-            close(fd);
-            body();
-        });
+        const int fd = open(("/var/run/netns/" + name).c_str(), O_RDONLY);
+        if (fd < 0 || setns(fd, CLONE_NEWNET) != 0)
+            std::abort();
+        close(fd);
     }
 
     std::string agent_;
@@ -98,6 +111,8 @@ TEST(telemetry_request, is_the_xml_writers_status_document)
 
 TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next_cycle)
 {
+    // Also sets up the library's UTF-8 converter on this thread before the worker needs it.
+    const std::string request = telemetry_thread::status_request();
     std::promise<void> listening;
     std::promise<std::string> first_request, second_request;
     // The peer answers the first request twice from the same address and the second not at all.
@@ -114,18 +129,17 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
         second_request.set_value(std::string(bytes, socket.receive_from(asio::buffer(bytes), from)));
     });
     listening.get_future().wait();
-    std::thread agent = link_.agent_thread([&] {
+    link_.on_agent_side([&] {
         worker_ = std::make_unique<telemetry_thread>(&sink_, 300ms);
         worker_->set_port(50123 + 65536 * 3); // only the low 16 bits count
         ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
     });
-    agent.join();
 
-    EXPECT_EQ(first_request.get_future().get(), telemetry_thread::status_request());
+    EXPECT_EQ(first_request.get_future().get(), request);
     // The replies to one request are collected by the cycle after it; the second is dropped.
     ASSERT_TRUE(eventually([&] { return !replies().empty(); }, 5s));
     EXPECT_EQ(replies(), (std::map<std::string, std::string>{{"10.77.0.2", "first"}}));
-    EXPECT_EQ(second_request.get_future().get(), telemetry_thread::status_request());
+    EXPECT_EQ(second_request.get_future().get(), request);
     // Without answers a later cycle empties the table.
     ASSERT_TRUE(eventually([&] { return replies().empty(); }, 5s));
 
