@@ -2,6 +2,7 @@
 
 #include <wx/strconv.h>
 
+#include "app/platform.hpp"
 #include "app/settings_keys.hpp"
 
 wxFileName settings_file_name()
@@ -37,7 +38,7 @@ bool settings_file_changed(const wxFileName& file, wxDateTime& last_seen)
 {
     if (!file.FileExists())
         return false;
-    const wxDateTime modified = file.GetModificationTime();
+    const wxDateTime modified = platform::modification_time(file);
     if (modified.IsValid() && last_seen.IsValid() && modified == last_seen)
         return false;
     last_seen = modified;

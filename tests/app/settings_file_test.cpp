@@ -1,9 +1,12 @@
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <wx/filename.h>
 
+#include "app/platform.hpp"
 #include "app/settings_file.hpp"
 #include "app/settings_keys.hpp"
 #include "temp_home.hpp"
@@ -38,7 +41,7 @@ struct settings_test : testing::Test {
         ASSERT_TRUE(create_settings_folder(file));
         open_settings(file);
         set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 0));
-        seen = file.GetModificationTime();
+        seen = platform::modification_time(file);
     }
 };
 }
@@ -102,6 +105,16 @@ TEST_F(settings_test, a_new_modification_time_is_a_change_once)
     EXPECT_TRUE(settings_file_changed(file, seen));
     EXPECT_EQ(seen, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 5));
     EXPECT_FALSE(settings_file_changed(file, seen)) << "later events of the same save";
+}
+
+TEST_F(settings_test, two_saves_within_one_second_are_two_changes)
+{
+    write_all(file, "device=1\n");
+    ASSERT_TRUE(settings_file_changed(file, seen));
+    // The file system's clock ticks in milliseconds; let it tick, but stay well inside the second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    write_all(file, "device=2\n");
+    EXPECT_TRUE(settings_file_changed(file, seen));
 }
 
 TEST_F(settings_test, the_same_time_another_file_or_a_deleted_file_is_no_change)
