@@ -45,7 +45,8 @@ void (*termination_handler)() = nullptr;
 // handler only records the signal and wakes the loop through a pipe.
 void on_signal(int)
 {
-    termination_handler();
+    // Run from an ordinary event, so that the idle processing that destroys closed windows follows.
+    wxTheApp->CallAfter(termination_handler);
 }
 }
 

@@ -1,0 +1,75 @@
+#include "app/taskbar_icon.hpp"
+
+#include <wx/icon.h>
+#include <wx/intl.h>
+#include <wx/menu.h>
+
+#include "app/globe_icon.hpp"
+#include "app/routewarden_frame.hpp"
+
+namespace {
+enum menu_id { id_log = 3, id_setup = 4, id_exit = 5 };
+
+void show_and_raise()
+{
+    main_frame->Show();
+    main_frame->Raise();
+}
+}
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(taskbar_icon, wxTaskBarIcon)
+    EVT_TASKBAR_LEFT_DCLICK(taskbar_icon::on_double_click)
+    EVT_MENU(id_log, taskbar_icon::on_log)
+    EVT_MENU(id_setup, taskbar_icon::on_setup)
+    EVT_MENU(id_exit, taskbar_icon::on_exit)
+    EVT_UPDATE_UI(id_log, taskbar_icon::on_update_log)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+taskbar_icon::taskbar_icon(const wxString& tooltip)
+{
+    SetIcon(wxIcon(globe_xpm), tooltip);
+}
+
+taskbar_icon::~taskbar_icon()
+{
+    RemoveIcon();
+}
+
+wxMenu* taskbar_icon::CreatePopupMenu()
+{
+    auto* menu = new wxMenu;
+    menu->AppendCheckItem(id_log, _("Log"));
+    menu->Append(id_setup, _("Setup"));
+    menu->Append(id_exit, _("Exit"));
+    return menu;
+}
+
+void taskbar_icon::on_double_click(wxTaskBarIconEvent&)
+{
+    show_and_raise();
+}
+
+void taskbar_icon::on_log(wxCommandEvent&)
+{
+    if (main_frame->IsShown())
+        main_frame->Hide();
+    else
+        show_and_raise();
+}
+
+void taskbar_icon::on_setup(wxCommandEvent&)
+{
+    main_frame->show_options();
+}
+
+void taskbar_icon::on_exit(wxCommandEvent&)
+{
+    main_frame->Close(true);
+}
+
+void taskbar_icon::on_update_log(wxUpdateUIEvent& event)
+{
+    event.Check(main_frame->IsShown());
+}
