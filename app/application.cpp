@@ -4,6 +4,7 @@
 
 #include <wx/filename.h>
 #include <wx/intl.h>
+#include <wx/translation.h>
 #include <wx/msgdlg.h>
 #include <wx/stdpaths.h>
 #include <wx/thread.h>
@@ -29,12 +30,14 @@ void show_unhandled_exception()
 
 bool routewarden::OnInit()
 {
-    // Lives until the process ends.
-    auto* locale = new wxLocale;
+    // The translations follow the system's language. A default wxLocale would not set them up,
+    // so the translations object is made here; it lives until the process ends.
+    auto* translations = new wxTranslations;
+    wxTranslations::Set(translations);
     const wxFileName executable(wxStandardPaths::Get().GetExecutablePath());
-    wxLocale::AddCatalogLookupPathPrefix(executable.GetPath(wxPATH_GET_VOLUME));
+    wxFileTranslationsLoader::AddCatalogLookupPathPrefix(executable.GetPath(wxPATH_GET_VOLUME));
     // The catalogue's message identifiers are English.
-    locale->AddCatalog("routewarden", wxLANGUAGE_ENGLISH_US);
+    translations->AddCatalog("routewarden", wxLANGUAGE_ENGLISH_US);
 
     if (checker.IsAnotherRunning()) {
         wxMessageBox(_("Program already running"), _("Routewarden"), wxOK | wxICON_ERROR);

@@ -32,12 +32,17 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings)
     column->Add(buttons, 0, wxALIGN_RIGHT, 0);
     config = settings;
 
-    auto category = [this](const wxString& label) { grid->Append(new wxPropertyCategory(label, label)); };
-    auto text = [this](const wxString& label, const char* key, const wxString& fallback) {
-        grid->Append(new wxStringProperty(label, key, config->Read(key, fallback)));
+    int rows = 0;
+    auto append = [this, &rows](wxPGProperty* property) {
+        grid->Append(property);
+        ++rows;
     };
-    auto boolean = [this](const wxString& label, const char* key) {
-        grid->Append(new wxBoolProperty(label, key, config->ReadBool(key, false)));
+    auto category = [&](const wxString& label) { append(new wxPropertyCategory(label, label)); };
+    auto text = [&](const wxString& label, const char* key, const wxString& fallback) {
+        append(new wxStringProperty(label, key, config->Read(key, fallback)));
+    };
+    auto boolean = [&](const wxString& label, const char* key) {
+        append(new wxBoolProperty(label, key, config->ReadBool(key, false)));
     };
     category(_("Device"));
     text(_("Device ID"), settings::device, wxString());
@@ -52,7 +57,9 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings)
     boolean(_("Telemetry"), settings::telemetry);
     text(_("Telemetry port"), settings::telemetry_port, settings::default_telemetry_port);
 
-    SetSizer(column);
+    // Large enough to show every row and a whole address without scrolling.
+    grid->SetMinSize(wxSize(FromDIP(520), grid->GetRowHeight() * (rows + 1)));
+    SetSizerAndFit(column);
     Centre(wxBOTH);
 }
 
