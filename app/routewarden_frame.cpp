@@ -107,6 +107,7 @@ void routewarden_frame::watch_config_folder()
     // Editors that save by writing a new file and renaming it over the old one modify nothing in
     // place: creation and renaming count too. The modification time decides in every case.
     watcher->Add(folder, wxFSW_EVENT_MODIFY | wxFSW_EVENT_CREATE | wxFSW_EVENT_RENAME);
+    apply_config_change();
 }
 
 void routewarden_frame::write_start_rows()
@@ -155,6 +156,11 @@ void routewarden_frame::on_thread_status(wxThreadEvent& event)
 }
 
 void routewarden_frame::on_config_changed(wxFileSystemWatcherEvent&)
+{
+    apply_config_change();
+}
+
+void routewarden_frame::apply_config_change()
 {
     if (!settings_file_changed(config_file, config_time))
         return;

@@ -32,11 +32,14 @@ private:
     void on_thread_error(wxThreadEvent& event);
     void on_thread_status(wxThreadEvent& event);
     void on_config_changed(wxFileSystemWatcherEvent& event);
+    // Reloads and re-applies the settings when the file has a new modification time.
+    void apply_config_change();
 
     void create_menu_and_status_bar();
     void create_log_view();
     void create_config_folder();
-    // The watcher needs a running main loop on some platforms: armed from the loop's first turn.
+    // The watcher needs a running main loop on some platforms: armed from the loop's first turn,
+    // then the file is checked once for a change made before the watch existed.
     void watch_config_folder();
     void write_start_rows();
     void open_config();

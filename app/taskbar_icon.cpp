@@ -23,7 +23,6 @@ wxBEGIN_EVENT_TABLE(taskbar_icon, wxTaskBarIcon)
     EVT_MENU(id_log, taskbar_icon::on_log)
     EVT_MENU(id_setup, taskbar_icon::on_setup)
     EVT_MENU(id_exit, taskbar_icon::on_exit)
-    EVT_UPDATE_UI(id_log, taskbar_icon::on_update_log)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -40,7 +39,9 @@ taskbar_icon::~taskbar_icon()
 wxMenu* taskbar_icon::CreatePopupMenu()
 {
     auto* menu = new wxMenu;
-    menu->AppendCheckItem(id_log, _("Log"));
+    // The mark is set here, not by an update-UI handler: not every platform sends the menu's
+    // update events to the icon. The menu is made anew for every popup, so it is always current.
+    menu->AppendCheckItem(id_log, _("Log"))->Check(main_frame->IsShown());
     menu->Append(id_setup, _("Setup"));
     menu->Append(id_exit, _("Exit"));
     return menu;
@@ -67,9 +68,4 @@ void taskbar_icon::on_setup(wxCommandEvent&)
 void taskbar_icon::on_exit(wxCommandEvent&)
 {
     main_frame->Close(true);
-}
-
-void taskbar_icon::on_update_log(wxUpdateUIEvent& event)
-{
-    event.Check(main_frame->IsShown());
 }

@@ -16,7 +16,6 @@ private:
     void on_log(wxCommandEvent& event);
     void on_setup(wxCommandEvent& event);
     void on_exit(wxCommandEvent& event);
-    void on_update_log(wxUpdateUIEvent& event);
 
     wxDECLARE_EVENT_TABLE();
 };
