@@ -30,6 +30,9 @@ void show_unhandled_exception()
 
 bool routewarden::OnInit()
 {
+    // First, so that a request during start-up is not lost: it is handled once the loop runs.
+    platform::on_termination_request(close_main_window);
+
     // The translations follow the system's language. A default wxLocale would not set them up,
     // so the translations object is made here; it lives until the process ends.
     auto* translations = new wxTranslations;
@@ -57,7 +60,6 @@ bool routewarden::OnInit()
     }
     main_frame = frame;
     SetTopWindow(frame);
-    platform::on_termination_request(close_main_window);
     return true;
 }
 

@@ -27,6 +27,8 @@ shot() {
 fail() {
   echo "FAIL ($case_name): $*" >&2
   shot failure || true
+  xwininfo -root -tree >&2 || true
+  cat "$HOME/output.txt" >&2 2>/dev/null || true
   exit 1
 }
 
@@ -63,11 +65,14 @@ tray_icon_centre() {
 }
 icon_docked() { [ -n "$(tray_icon_centre)" ]; }
 
+# Starts the program and waits until its start-up is over: the icon docked, and the settings
+# file, written after the start-up rows, exists.
 start_program() {
   "$program" >>"$HOME/output.txt" 2>&1 &
   app=$!
   apps+=("$app")
   wait_until 20 icon_docked || fail "the tray icon did not dock"
+  wait_until 10 test -f "$HOME/Quillbank/config/.routewarden" || fail "no settings file"
 }
 
 # Ids of the visible windows titled exactly so. Compared here: the search's own patterns ignore
@@ -138,7 +143,6 @@ case $case_name in
 second_copy)
   start_program
   first=$app
-  wait_until 10 log_has "wxWidgets" || fail "no start-up rows"
   before=$(cat "$(log_file)")
   "$program" >>"$HOME/output.txt" 2>&1 &
   second=$!
@@ -209,9 +213,7 @@ tray)
 signals)
   for signal in TERM INT HUP; do
     start_program
-    wait_until 10 log_has "wxWidgets" || fail "no start-up rows"
     if [ "$signal" = TERM ]; then
-      wait_until 10 test -f "$HOME/Quillbank/config/.routewarden" || fail "no settings file"
       # A later modification time than the first-start write: the file system's clock is coarse.
       sleep 0.1
       # An edit by hand that replaces the file, as many editors save.
