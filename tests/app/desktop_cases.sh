@@ -48,6 +48,7 @@ process_ended() { ! kill -0 "$1" 2>/dev/null; }
 
 log_file() { compgen -G "$HOME/Quillbank/log/routewarden\[*\].html" | head -n1; }
 log_has() { local f; f=$(log_file) && [ -n "$f" ] && grep -qF -- "$1" "$f"; }
+change_rows_are() { [ "$(grep -c "Configuration changed" "$(log_file)")" -eq "$1" ]; }
 config_has() { grep -qxF -- "$1" "$HOME/Quillbank/config/.routewarden" 2>/dev/null; }
 
 # Centre of the docked icon: the program's window inside the tray host's "panel".
@@ -184,6 +185,10 @@ tray)
   sleep 0.5 # nothing to wait for: a second double click must change nothing
   main_window_shown || fail "a second double click hid the window"
   shot shown
+  xdotool windowminimize "$(windows_titled Routewarden | head -n1)"
+  wait_until 10 not main_window_shown || fail "minimising did not hide the window"
+  double_click_icon
+  wait_until 10 main_window_shown || fail "a double click did not bring the minimised window back"
   tray_menu 1 menu-checked
   wait_until 10 not main_window_shown || fail "\"Log\" did not hide the window"
   tray_menu 1 menu-unchecked
@@ -193,6 +198,10 @@ tray)
   find_window Setup
   dialog=$window
   shot setup
+  # A change on disk while the dialog is open replaces the window's settings object; the dialog
+  # keeps working on its own.
+  sed -i 's/^debug=0$/debug=1/' "$HOME/Quillbank/config/.routewarden"
+  wait_until 10 log_has "Configuration changed" || fail "an edit by hand was not noticed"
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   # The "Device ID" value cell, then the "Ok" button at the bottom right.
   xdotool mousemove --window "$dialog" 300 43 click 1
@@ -200,7 +209,8 @@ tray)
   xdotool key Return
   xdotool mousemove --window "$dialog" $((WIDTH - 159)) $((HEIGHT - 24)) click 1
   wait_until 10 config_has "device=LOCO-7" || fail "the dialog did not save the device"
-  wait_until 10 log_has "Configuration changed" || fail "no \"Configuration changed\" row"
+  wait_until 10 change_rows_are 2 ||
+    fail "no \"Configuration changed\" row after \"Ok\""
   config_has "telemetry=0" && config_has "telemetry_port=50000" || fail "the dialog did not write all keys"
   shot saved
 
