@@ -4,16 +4,16 @@
 
 #include <wx/filename.h>
 #include <wx/intl.h>
-#include <wx/translation.h>
 #include <wx/msgdlg.h>
 #include <wx/stdpaths.h>
 #include <wx/thread.h>
+#include <wx/translation.h>
 
 #include "app/platform.hpp"
 #include "app/routewarden_frame.hpp"
 #include "log/log_rows.hpp"
 
-routewarden_frame* main_frame = nullptr;
+wxWeakRef<routewarden_frame> main_frame;
 
 namespace {
 void close_main_window()

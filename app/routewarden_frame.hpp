@@ -11,6 +11,7 @@
 #include <wx/frame.h>
 #include <wx/fswatcher.h>
 #include <wx/sharedptr.h>
+#include <wx/weakref.h>
 
 class log_viewer;
 class taskbar_icon;
@@ -70,5 +71,6 @@ private:
     wxDECLARE_EVENT_TABLE();
 };
 
-// The one main window, set once by the application before the main loop runs.
-extern routewarden_frame* main_frame;
+// The one main window, set once by the application before the main loop runs; it reads as null
+// once the window is destroyed, so a late request (a signal during shutdown) finds no window.
+extern wxWeakRef<routewarden_frame> main_frame;
