@@ -46,7 +46,7 @@ void (*termination_handler)() = nullptr;
 void on_signal(int)
 {
     // Run from an ordinary event, so that the idle processing that destroys closed windows follows.
-    wxTheApp->CallAfter(termination_handler);
+    wxAppConsole::GetInstance()->CallAfter(termination_handler);
 }
 }
 
@@ -54,7 +54,7 @@ void on_termination_request(void (*handler)())
 {
     termination_handler = handler;
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        wxTheApp->SetSignalHandler(signal, on_signal);
+        wxAppConsole::GetInstance()->SetSignalHandler(signal, on_signal);
 }
 
 #endif
