@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include <wx/app.h>
+#include <wx/frame.h>
+
+#include "log/log_rows.hpp"
+#include "log/log_viewer.hpp"
+#include "temp_home.hpp"
+
+namespace {
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Lets the view catch up with what was written and paint it.
+void settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxYield();
+    }
+}
+
+class log_viewer_test : public testing::Test {
+protected:
+    log_viewer_test()
+    {
+        frame->SetSize(600, 400);
+        frame->Show();
+        settle();
+    }
+    ~log_viewer_test() override
+    {
+        frame->Destroy();
+        settle();
+    }
+
+    temp_home home;
+    std::string path = home.path() + "/run.html";
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "log");
+    log_viewer* view = new log_viewer(frame, wxFileName(path));
+};
+
+}  // namespace
+
+TEST_F(log_viewer_test, page_and_file_hold_the_header_and_rows_in_call_order)
+{
+    const std::string header = "<html>\n<table>\n<tbody>\n";
+    EXPECT_EQ(view->page_source(), header);
+    EXPECT_EQ(file_text(path), header);
+
+    log_info("one");
+    log_error("two");
+    log_info(L"<b>три</b>");
+    const std::string text = file_text(path);
+    EXPECT_EQ(view->page_source().utf8_string(), text);
+    const auto one = text.find("'blue'>one<"), two = text.find("'red'>two<"), three = text.find(u8"'blue'><b>три</b><");
+    ASSERT_NE(three, std::string::npos);
+    EXPECT_LT(one, two);
+    EXPECT_LT(two, three);
+    EXPECT_EQ(text.substr(text.size() - 6), "</tr>\n");
+
+    settle();
+    EXPECT_EQ(view->GetItemCount(), 3u);
+}
+
+TEST_F(log_viewer_test, streams_return_to_their_earlier_buffers_when_the_view_goes)
+{
+    view->Destroy();
+    std::wstringbuf later;
+    std::wstreambuf* original = std::wcout.rdbuf(&later);
+    log_info("after");
+    std::wcout.rdbuf(original);
+    EXPECT_NE(later.str().find(L"after"), std::wstring::npos);
+    EXPECT_EQ(file_text(path).find("after"), std::string::npos);
+}
+
+TEST_F(log_viewer_test, narrow_streams_never_reach_the_view)
+{
+    std::cout << "narrow" << std::endl;
+    std::cerr << "narrow" << std::endl;
+    EXPECT_EQ(view->page_source().Find("narrow"), wxNOT_FOUND);
+    EXPECT_EQ(file_text(path).find("narrow"), std::string::npos);
+}
+
+TEST_F(log_viewer_test, follows_new_rows_only_while_the_newest_is_in_sight)
+{
+    for (int i = 0; i < 200; ++i)
+        log_info(wxString::Format("row %d", i));
+    settle();
+    ASSERT_EQ(view->GetItemCount(), 200u);
+    EXPECT_EQ(view->GetVisibleRowsEnd(), 200u);
+    EXPECT_GT(view->GetVisibleRowsBegin(), 0u);
+
+    log_error("one more");
+    settle();
+    EXPECT_EQ(view->GetVisibleRowsEnd(), 201u);
+
+    view->ScrollToRow(10);
+    settle();
+    for (int i = 0; i < 50; ++i)
+        log_info("while away");
+    settle();
+    EXPECT_EQ(view->GetItemCount(), 251u);
+    EXPECT_EQ(view->GetVisibleRowsBegin(), 10u);
+}
