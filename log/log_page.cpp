@@ -8,6 +8,10 @@ namespace {
 constexpr char row_end_line[] = "</tr>";
 // What the page header leaves open when later rows are shown on their own.
 constexpr char continued_table[] = "<table>\n";
+// Shown on its own, each row is its own table: a time cell that never wraps keeps the
+// columns of all rows in line.
+constexpr char time_cell[] = "<tr>\n<td>";
+constexpr char time_cell_shown[] = "<tr>\n<td nowrap valign='top'>";
 
 }  // namespace
 
@@ -55,6 +59,7 @@ wxString log_page::item_markup(std::size_t item) const
 {
     const std::size_t begin = item == 0 ? 0 : row_ends_[item - 1];
     const std::size_t end = item < row_ends_.size() ? row_ends_[item] : source_.size();
-    const wxString markup = wxString::FromUTF8(source_.data() + begin, end - begin);
+    wxString markup = wxString::FromUTF8(source_.data() + begin, end - begin);
+    markup.Replace(time_cell, time_cell_shown, false);
     return item == 0 ? markup : continued_table + markup;
 }

@@ -26,7 +26,7 @@ public:
     // The finished rows (the first with the text before it, such as the page header) and
     // an unfinished tail when there is one.
     std::size_t item_count() const;
-    // The item's markup, standing on its own as a one-row table.
+    // The item's markup for showing it on its own as a one-row table.
     wxString item_markup(std::size_t item) const;
 
 private:

@@ -8,6 +8,8 @@
 
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/time.h>
+#include <wx/utils.h>
 
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
@@ -21,13 +23,22 @@ std::string file_text(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Lets the view catch up with what was written and paint it.
 void settle()
 {
-    for (int i = 0; i < 3; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxYield();
+    wxTheApp->ProcessPendingEvents();
+    wxYield();
+}
+
+// Runs the event loop until the view shows count rows (it catches up after a short delay).
+bool shows(log_viewer* view, std::size_t count)
+{
+    const wxLongLong deadline = wxGetLocalTimeMillis() + 5000;
+    while (view->GetItemCount() != count && wxGetLocalTimeMillis() < deadline) {
+        settle();
+        wxMilliSleep(5);
     }
+    settle();
+    return view->GetItemCount() == count;
 }
 
 class log_viewer_test : public testing::Test {
@@ -69,8 +80,7 @@ TEST_F(log_viewer_test, page_and_file_hold_the_header_and_rows_in_call_order)
     EXPECT_LT(two, three);
     EXPECT_EQ(text.substr(text.size() - 6), "</tr>\n");
 
-    settle();
-    EXPECT_EQ(view->GetItemCount(), 3u);
+    EXPECT_TRUE(shows(view, 3));
 }
 
 TEST_F(log_viewer_test, streams_return_to_their_earlier_buffers_when_the_view_goes)
@@ -96,20 +106,18 @@ TEST_F(log_viewer_test, follows_new_rows_only_while_the_newest_is_in_sight)
 {
     for (int i = 0; i < 200; ++i)
         log_info(wxString::Format("row %d", i));
-    settle();
-    ASSERT_EQ(view->GetItemCount(), 200u);
+    ASSERT_TRUE(shows(view, 200));
     EXPECT_EQ(view->GetVisibleRowsEnd(), 200u);
     EXPECT_GT(view->GetVisibleRowsBegin(), 0u);
 
     log_error("one more");
-    settle();
+    ASSERT_TRUE(shows(view, 201));
     EXPECT_EQ(view->GetVisibleRowsEnd(), 201u);
 
     view->ScrollToRow(10);
     settle();
     for (int i = 0; i < 50; ++i)
         log_info("while away");
-    settle();
-    EXPECT_EQ(view->GetItemCount(), 251u);
+    ASSERT_TRUE(shows(view, 251));
     EXPECT_EQ(view->GetVisibleRowsBegin(), 10u);
 }
