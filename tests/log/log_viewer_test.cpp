@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -13,15 +11,10 @@
 
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
+#include "file_text.hpp"
 #include "temp_home.hpp"
 
 namespace {
-
-std::string file_text(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void settle()
 {
@@ -49,11 +42,9 @@ protected:
         frame->Show();
         settle();
     }
-    ~log_viewer_test() override
-    {
-        frame->Destroy();
-        settle();
-    }
+    // At once, not deferred like Destroy(): the next test's view must not find this one's
+    // redirectors still in the streams.
+    ~log_viewer_test() override { delete frame; }
 
     temp_home home;
     std::string path = home.path() + "/run.html";
@@ -86,12 +77,23 @@ TEST_F(log_viewer_test, page_and_file_hold_the_header_and_rows_in_call_order)
 TEST_F(log_viewer_test, streams_return_to_their_earlier_buffers_when_the_view_goes)
 {
     view->Destroy();
-    std::wstringbuf later;
-    std::wstreambuf* original = std::wcout.rdbuf(&later);
-    log_info("after");
-    std::wcout.rdbuf(original);
-    EXPECT_NE(later.str().find(L"after"), std::wstring::npos);
-    EXPECT_EQ(file_text(path).find("after"), std::string::npos);
+    std::wstringbuf earlier_out, earlier_err;
+    std::wstreambuf* original_out = std::wcout.rdbuf(&earlier_out);
+    std::wstreambuf* original_err = std::wcerr.rdbuf(&earlier_err);
+    view = new log_viewer(frame, wxFileName(path));
+    log_info("in");
+    log_error("side");
+    view->Destroy();
+    std::wcout << L"out";
+    std::wcerr << L"err";
+    std::wcout.rdbuf(original_out);
+    std::wcerr.rdbuf(original_err);
+
+    EXPECT_EQ(earlier_out.str(), L"out");
+    EXPECT_EQ(earlier_err.str(), L"err");
+    const std::string text = file_text(path);
+    EXPECT_NE(text.find("'red'>side<"), std::string::npos);
+    EXPECT_EQ(text.find("out"), std::string::npos);
 }
 
 TEST_F(log_viewer_test, narrow_streams_never_reach_the_view)
