@@ -6,6 +6,7 @@
 #include <wx/dir.h>
 #include <wx/filefn.h>
 #include <wx/intl.h>
+#include <wx/log.h>
 #include <wx/utils.h>
 
 namespace {
@@ -29,6 +30,7 @@ wxFileName prepare_log_file()
     file.SetFullName(log_file_name(static_cast<std::uint32_t>(std::time(nullptr)), wxGetProcessId()));
 
     const wxString folder = file.GetPath(wxPATH_GET_VOLUME);
+    const wxLogNull reported_below;  // the toolkit's own message would come on top of ours
     if (!wxFileName::DirExists(folder) && !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
         throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString());
     return file;
@@ -41,6 +43,7 @@ void remove_old_logs(const wxString& folder, const wxString& pattern)
 
 void remove_old_logs(const wxString& folder, const wxString& pattern, const std::function<wxDateTime()>& now)
 {
+    const wxLogNull silent;  // failures here are not reported
     wxArrayString files;
     // Plain, visible files of this folder only: no wxDIR_DIRS, no wxDIR_HIDDEN, no descent.
     wxDir::GetAllFiles(folder, &files, pattern, wxDIR_FILES);

@@ -123,3 +123,17 @@ TEST_F(log_viewer_test, follows_new_rows_only_while_the_newest_is_in_sight)
     ASSERT_TRUE(shows(view, 251));
     EXPECT_EQ(view->GetVisibleRowsBegin(), 10u);
 }
+
+TEST_F(log_viewer_test, rows_written_before_the_window_was_ever_shown_appear_with_it)
+{
+    view->Destroy();
+    wxFrame hidden(nullptr, wxID_ANY, "hidden", wxDefaultPosition, wxSize(600, 400));
+    auto* hidden_view = new log_viewer(&hidden, wxFileName(path));
+    for (int i = 0; i < 100; ++i)
+        log_info(wxString::Format("hidden %d", i));
+    ASSERT_TRUE(shows(hidden_view, 100));
+    hidden.Show();
+    settle();
+    EXPECT_EQ(hidden_view->GetVisibleRowsEnd(), 100u);
+    EXPECT_GT(hidden_view->GetVisibleRowsBegin(), 0u);
+}
