@@ -7,7 +7,7 @@ namespace {
 constexpr wxCoord unknown_height = -1;
 // At most this often the display catches up: sooner than anyone reads, and rare enough that
 // laying out and painting a screenful costs little next to writing the rows.
-constexpr int catch_up_ms = 50;
+constexpr int catch_up_ms = 100;
 
 }  // namespace
 
