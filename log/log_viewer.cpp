@@ -5,8 +5,8 @@
 namespace {
 
 constexpr wxCoord unknown_height = -1;
-// At most this often the display catches up: sooner than anyone reads, and rare enough that
-// laying out and painting a screenful costs little next to writing the rows.
+// The display catches up at most this often: sooner than anyone reads, and rarely enough
+// that laying out and painting a screenful costs little next to writing a flood of rows.
 constexpr int catch_up_ms = 100;
 
 }  // namespace
