@@ -85,6 +85,9 @@ void log_viewer::show_new_text()
     }
     if (count != shown)
         wxVListBox::SetItemCount(count);
-    if (newest_in_sight && count > 0)
+    // Changing the count repaints nothing, and scrolling only when the position changes.
+    if (newest_in_sight && count > 0) {
         ScrollToRow(count - 1);
+        Refresh();
+    }
 }

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
 #include <wx/frame.h>
+#include <wx/image.h>
 #include <wx/time.h>
 #include <wx/utils.h>
 
@@ -22,16 +27,21 @@ void settle()
     wxYield();
 }
 
-// Runs the event loop until the view shows count rows (it catches up after a short delay).
-bool shows(log_viewer* view, std::size_t count)
+// Runs the event loop until the condition holds (the view catches up after a short delay).
+bool eventually(const std::function<bool()>& condition)
 {
     const wxLongLong deadline = wxGetLocalTimeMillis() + 5000;
-    while (view->GetItemCount() != count && wxGetLocalTimeMillis() < deadline) {
+    while (!condition() && wxGetLocalTimeMillis() < deadline) {
         settle();
         wxMilliSleep(5);
     }
     settle();
-    return view->GetItemCount() == count;
+    return condition();
+}
+
+bool shows(log_viewer* view, std::size_t count)
+{
+    return eventually([&] { return view->GetItemCount() == count; });
 }
 
 class log_viewer_test : public testing::Test {
@@ -136,4 +146,38 @@ TEST_F(log_viewer_test, rows_written_before_the_window_was_ever_shown_appear_wit
     settle();
     EXPECT_EQ(hidden_view->GetVisibleRowsEnd(), 100u);
     EXPECT_GT(hidden_view->GetVisibleRowsBegin(), 0u);
+}
+
+namespace {
+
+// Pixels of the view's window in this colour (within a tolerance for smoothed text edges).
+int pixels_like(wxWindow* window, const wxColour& colour)
+{
+    const wxSize size = window->GetClientSize();
+    wxBitmap shot(size);
+    {
+        wxClientDC screen(window);
+        wxMemoryDC memory(shot);
+        memory.Blit(0, 0, size.x, size.y, &screen, 0, 0);
+    }
+    const wxImage image = shot.ConvertToImage();
+    int count = 0;
+    for (int y = 0; y < size.y; ++y)
+        for (int x = 0; x < size.x; ++x)
+            if (std::abs(image.GetRed(x, y) - colour.Red()) < 60 && std::abs(image.GetGreen(x, y) - colour.Green()) < 60 &&
+                std::abs(image.GetBlue(x, y) - colour.Blue()) < 60)
+                ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST_F(log_viewer_test, rows_are_painted_in_their_colours)
+{
+    EXPECT_EQ(pixels_like(view, *wxBLUE), 0);
+    log_info("information");
+    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxBLUE) > 20; }));
+    EXPECT_EQ(pixels_like(view, *wxRED), 0);
+    log_error("error");
+    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxRED) > 20; }));
 }
