@@ -11,6 +11,7 @@
 coordinate_request build_request(double request_value);
 
 // A fresh record, or none when the answer carries no position. Never reads past the buffer.
+// The device identifier goes into the record as UTF-8.
 boost::optional<position_record> decode_answer(const answer_buffer& buffer, const wxString& device,
                                                std::time_t now);
 

@@ -6,15 +6,18 @@
 
 // Everything about the HTTP request that carries one message, in one place.
 namespace tracking_request {
-constexpr const char* api_key = "mv4pzkatrwqyenhlbu";
+// The key is written once, inside its header line; api_key points at its part of that line.
+constexpr const char api_key_header[] = "X-API-Key: mv4pzkatrwqyenhlbu";
+constexpr const char* api_key = api_key_header + sizeof("X-API-Key: ") - 1;
 // Sent in this order.
 constexpr std::array<const char*, 3> headers = {
     "Accept-Encoding: gzip,deflate",
     "Content-Type: application/json",
-    "X-API-Key: mv4pzkatrwqyenhlbu",
+    api_key_header,
 };
 }
 
-// address + "?device=" + the device identifier, UTF-8, the identifier percent-encoded as a
-// query value (letters, digits and "-._~" stay as they are).
+// address + "?device=" + the device identifier, both UTF-8, the identifier percent-encoded as a
+// query value (letters, digits and "-._~" stay as they are) so that no character of it can
+// end the value or start another query key.
 std::string tracking_url(const wxString& address, const wxString& device);

@@ -1,0 +1,31 @@
+#include "delivery/tracking_request.hpp"
+
+namespace {
+bool unreserved(unsigned char byte)
+{
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+           (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+           byte == '~';
+}
+
+std::string percent_encoded(const std::string& text)
+{
+    constexpr const char* hex = "0123456789ABCDEF";
+    std::string encoded;
+    for (const unsigned char byte : text) {
+        if (unreserved(byte)) {
+            encoded += static_cast<char>(byte);
+        } else {
+            encoded += '%';
+            encoded += hex[byte >> 4];
+            encoded += hex[byte & 0x0F];
+        }
+    }
+    return encoded;
+}
+}
+
+std::string tracking_url(const wxString& address, const wxString& device)
+{
+    return address.utf8_string() + "?device=" + percent_encoded(device.utf8_string());
+}
