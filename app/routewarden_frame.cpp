@@ -68,7 +68,21 @@ routewarden_frame::~routewarden_frame()
 void routewarden_frame::show_options()
 {
     routewarden_options options(config);
+    open_options = &options;
     options.ShowModal();
+    open_options = nullptr;
+    if (close_after_options)
+        Close(true);
+}
+
+void routewarden_frame::close_on_request()
+{
+    if (open_options) {
+        close_after_options = true;
+        open_options->EndModal(wxID_CANCEL);
+    } else {
+        Close(true);
+    }
 }
 
 void routewarden_frame::create_menu_and_status_bar()

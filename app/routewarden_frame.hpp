@@ -14,6 +14,7 @@
 #include <wx/weakref.h>
 
 class log_viewer;
+class routewarden_options;
 class taskbar_icon;
 
 class routewarden_frame : public wxFrame {
@@ -24,6 +25,10 @@ public:
 
     // The options dialog on the current settings, modal; shared by the menu and the tray icon.
     void show_options();
+
+    // Closes the window as "Exit" does when the system asks the program to end; an open options
+    // dialog is cancelled first, since the window cannot go while the dialog's loop runs.
+    void close_on_request();
 
 private:
     void on_iconize(wxIconizeEvent& event);
@@ -67,6 +72,8 @@ private:
     taskbar_icon* tray_icon = nullptr;
     wxDateTime config_time;
     std::unique_ptr<wxFileSystemWatcher> watcher;
+    routewarden_options* open_options = nullptr;
+    bool close_after_options = false;
 
     wxDECLARE_EVENT_TABLE();
 };

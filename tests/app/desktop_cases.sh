@@ -238,6 +238,15 @@ signals)
     rm -f "$HOME"/Quillbank/log/*
   done
   config_has "coordinate_server_port=12600" || fail "the edit by hand was lost"
+
+  # With the options dialog open, the dialog is cancelled and the program ends all the same.
+  start_program
+  tray_menu 2
+  find_window Setup
+  kill -TERM "$app"
+  wait_exit "$app"
+  [ "$code" -eq 0 ] || fail "SIGTERM with the dialog open did not end the program with 0"
+  ! icon_docked || fail "the tray icon remains after SIGTERM with the dialog open"
   ;;
 
 russian)
