@@ -19,7 +19,7 @@ namespace {
 void close_main_window()
 {
     if (main_frame && !main_frame->IsBeingDeleted())
-        main_frame->close_on_request();
+        main_frame->exit_program();
 }
 
 void show_unhandled_exception()

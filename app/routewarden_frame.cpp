@@ -75,7 +75,7 @@ void routewarden_frame::show_options()
         Close(true);
 }
 
-void routewarden_frame::close_on_request()
+void routewarden_frame::exit_program()
 {
     if (open_options) {
         close_after_options = true;
@@ -149,7 +149,7 @@ void routewarden_frame::on_setup(wxCommandEvent&)
 
 void routewarden_frame::on_exit(wxCommandEvent&)
 {
-    Close(true);
+    exit_program();
 }
 
 void routewarden_frame::on_thread_info(wxThreadEvent& event)

@@ -26,9 +26,9 @@ public:
     // The options dialog on the current settings, modal; shared by the menu and the tray icon.
     void show_options();
 
-    // Closes the window as "Exit" does when the system asks the program to end; an open options
-    // dialog is cancelled first, since the window cannot go while the dialog's loop runs.
-    void close_on_request();
+    // "Exit": closes the window with force. An open options dialog (a termination signal can
+    // come while it is open) is cancelled first: the window cannot go while the dialog's loop runs.
+    void exit_program();
 
 private:
     void on_iconize(wxIconizeEvent& event);

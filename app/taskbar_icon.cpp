@@ -67,5 +67,5 @@ void taskbar_icon::on_setup(wxCommandEvent&)
 
 void taskbar_icon::on_exit(wxCommandEvent&)
 {
-    main_frame->Close(true);
+    main_frame->exit_program();
 }

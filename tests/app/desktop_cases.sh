@@ -88,26 +88,29 @@ windows_titled() {
 window_shown() { [ -n "$(windows_titled "$1")" ]; }
 main_window_shown() { window_shown Routewarden; }
 
-# The popup menu: a visible override-redirect window of the program, larger than the icon.
+# The popup menu: a visible override-redirect window of the program, taller than the icon and
+# its tooltip. Sets menu_x, menu_y, menu_height.
 menu_open() {
   local id
   for id in $(xdotool search --onlyvisible --name '^routewarden$' 2>/dev/null); do
     eval "$(xdotool getwindowgeometry --shell "$id")"
-    ((WIDTH > 40 && HEIGHT > 40)) && return 0
+    if ((WIDTH > 40 && HEIGHT > 60)); then
+      menu_x=$((X + WIDTH / 2)) menu_y=$Y menu_height=$HEIGHT
+      return 0
+    fi
   done
   return 1
 }
 
-# tray_menu <item number>: right click on the icon, pick the item with the keyboard.
+# tray_menu <item number> [screenshot name]: right click on the icon, click the item (of three,
+# evenly spaced). The mouse, not the keyboard: an open modal dialog keeps the keyboard.
 tray_menu() {
   local centre
   centre=$(tray_icon_centre)
   xdotool mousemove ${centre% *} ${centre#* } click 3
   wait_until 10 menu_open || fail "the tray menu did not open"
   [ -z "${2:-}" ] || shot "$2"
-  local keys=()
-  for ((i = 0; i < $1; i++)); do keys+=(Down); done
-  xdotool key "${keys[@]}" Return
+  xdotool mousemove "$menu_x" $((menu_y + menu_height * (2 * $1 - 1) / 6)) click 1
 }
 
 double_click_icon() {
