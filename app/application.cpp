@@ -32,6 +32,7 @@ bool routewarden::OnInit()
 {
     // First, so that a request during start-up is not lost: it is handled once the loop runs.
     platform::on_termination_request(close_main_window);
+    platform::use_system_text_encoding();
 
     // The translations follow the system's language. A default wxLocale would not set them up,
     // so the translations object is made here; it lives until the process ends.

@@ -5,6 +5,7 @@
 #include <wx/app.h>
 
 #ifndef __WINDOWS__
+#include <clocale>
 #include <csignal>
 #include <sys/stat.h>
 #endif
@@ -18,6 +19,11 @@ void exit_immediately(int code)
 
 #ifdef __WINDOWS__
 
+void use_system_text_encoding()
+{
+    // The narrow conversion uses the system's code page already.
+}
+
 wxDateTime modification_time(const wxFileName& file)
 {
     return file.GetModificationTime();
@@ -29,6 +35,12 @@ void on_termination_request(void (*)())
 }
 
 #else
+
+void use_system_text_encoding()
+{
+    // The toolkit keeps the C library's locale at "C", in which only ASCII converts.
+    std::setlocale(LC_CTYPE, "");
+}
 
 wxDateTime modification_time(const wxFileName& file)
 {

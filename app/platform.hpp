@@ -5,6 +5,11 @@
 
 namespace platform {
 
+// Narrow texts (exception descriptions among them) are converted with the user's character
+// encoding rather than plain ASCII; only the character type is taken from the environment, so
+// numbers keep their usual form.
+void use_system_text_encoding();
+
 // Ends the process at once with the exit code, without any clean-up.
 [[noreturn]] void exit_immediately(int code);
 
