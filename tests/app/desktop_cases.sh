@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real program on a real (virtual) desktop, driven as a person would: through the tray icon,
-# its menu, the dialogs and the keyboard. Runs inside tests/desktop/on-desktop.
+# its menu, the dialogs, the mouse and the keyboard. Runs inside tests/desktop/on-desktop.
 #   desktop_cases.sh <case> <path of routewarden>
 # ROUTEWARDEN_SHOTS=<folder> keeps a screenshot of every step worth looking at.
 set -euo pipefail
@@ -10,7 +10,7 @@ program=$2
 HOME=$(mktemp -d)
 export HOME
 unset LC_ALL LANGUAGE
-export LANG=${LANG:-C.UTF-8}
+export LANG=C.UTF-8
 apps=()
 cleanup() {
   for pid in "${apps[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
