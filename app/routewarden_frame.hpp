@@ -2,6 +2,7 @@
 // The one main window. It owns everything that lives for the whole run: the log view, the tray
 // icon, the settings and their watcher, and the workers. Its constructor is the program's
 // start-up and its destructor the shutdown.
+#include <cstdint>
 #include <memory>
 
 #include <wx/aui/framemanager.h>
