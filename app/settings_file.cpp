@@ -70,5 +70,5 @@ std::uint32_t telemetry_port(const wxConfigBase& config)
     unsigned long port = 0;
     // Trailing non-digits end the number; they are not an error.
     text.ToULong(&port, 10);
-    return port <= 65535 ? static_cast<std::uint32_t>(port) : 0;
+    return static_cast<std::uint32_t>(port);
 }

@@ -31,6 +31,6 @@ void write_setting(wxConfigBase& config, const wxString& key, bool value);
 // "telemetry", default false.
 bool telemetry_enabled(const wxConfigBase& config);
 
-// "telemetry_port" as a UDP port: its leading decimal digits; 0 when it does not begin with a digit
-// or names no port (above 65535).
+// "telemetry_port" as a number: its leading decimal digits; 0 when it does not begin with a digit.
+// The telemetry worker sends to its low 16 bits.
 std::uint32_t telemetry_port(const wxConfigBase& config);
