@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
+#include <wx/datetime.h>
 #include <wx/filename.h>
 #include <wx/string.h>
 
@@ -18,3 +20,6 @@ wxFileName prepare_log_file();
 
 // Deletes the files in folder matching pattern whose last change lies more than seven days back.
 void remove_old_logs(const wxString& folder, const wxString& pattern);
+
+// The same with the clock given, asked anew for every file.
+void remove_old_logs(const wxString& folder, const wxString& pattern, const std::function<wxDateTime()>& now);

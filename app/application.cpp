@@ -1,0 +1,91 @@
+#include "app/application.hpp"
+
+#include <exception>
+
+#include <wx/filename.h>
+#include <wx/intl.h>
+#include <wx/msgdlg.h>
+#include <wx/stdpaths.h>
+#include <wx/thread.h>
+#include <wx/translation.h>
+
+#include "app/platform.hpp"
+#include "app/routewarden_frame.hpp"
+#include "log/log_rows.hpp"
+
+wxWeakRef<routewarden_frame> main_frame;
+
+namespace {
+void close_main_window()
+{
+    if (main_frame && !main_frame->IsBeingDeleted())
+        main_frame->exit_program();
+}
+
+void show_unhandled_exception()
+{
+    wxMessageBox(_("Unhandled exception"), _("Error"), wxOK | wxCENTRE);
+}
+}
+
+bool routewarden::OnInit()
+{
+    // First, so that a request during start-up is not lost: it is handled once the loop runs.
+    platform::on_termination_request(close_main_window);
+    platform::use_system_text_encoding();
+
+    // The translations follow the system's language. A default wxLocale would not set them up,
+    // so the translations object is made here; it lives until the process ends.
+    auto* translations = new wxTranslations;
+    wxTranslations::Set(translations);
+    const wxFileName executable(wxStandardPaths::Get().GetExecutablePath());
+    wxFileTranslationsLoader::AddCatalogLookupPathPrefix(executable.GetPath(wxPATH_GET_VOLUME));
+    // The catalogue's message identifiers are English.
+    translations->AddCatalog("routewarden", wxLANGUAGE_ENGLISH_US);
+
+    if (checker.IsAnotherRunning()) {
+        wxMessageBox(_("Program already running"), _("Routewarden"), wxOK | wxICON_ERROR);
+        return false;
+    }
+
+    routewarden_frame* frame = nullptr;
+    try {
+        wxHandleFatalExceptions(false);
+        frame = new routewarden_frame(_("Routewarden"), wxDefaultPosition, wxSize(800, 600));
+    } catch (const std::exception& error) {
+        wxMessageBox(wxString(error.what()), "C++ exception", wxOK | wxICON_ERROR);
+        platform::exit_immediately(1);
+    } catch (...) {
+        wxMessageBox(_("Program will be stopped"), _("Unknown exception"), wxOK | wxICON_ERROR);
+        platform::exit_immediately(1);
+    }
+    main_frame = frame;
+    SetTopWindow(frame);
+    return true;
+}
+
+void routewarden::OnFatalException()
+{
+    wxMessageBox(_("Fatal exception"), _("Error"), wxOK | wxCENTRE);
+}
+
+void routewarden::OnUnhandledException()
+{
+    // Called on a worker's thread when the exception left a worker; dialogs belong to the main thread.
+    if (wxThread::IsMain())
+        show_unhandled_exception();
+    else
+        CallAfter(&show_unhandled_exception);
+}
+
+bool routewarden::OnExceptionInMainLoop()
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        log_error(escape_html(wxString(error.what())));
+    } catch (...) {
+        log_error(_("Unknown exception"));
+    }
+    return true;
+}

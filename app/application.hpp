@@ -1,0 +1,18 @@
+#pragma once
+// The application object: translations, the one-copy-per-user guard, the guarded creation of the
+// main window, and what becomes of exceptions that escape.
+#include <wx/app.h>
+#include <wx/snglinst.h>
+
+class routewarden : public wxApp {
+public:
+    bool OnInit() override;
+    void OnFatalException() override;
+    void OnUnhandledException() override;
+    bool OnExceptionInMainLoop() override;
+
+private:
+    wxSingleInstanceChecker checker;
+};
+
+wxDECLARE_APP(routewarden);

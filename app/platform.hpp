@@ -1,0 +1,24 @@
+#pragma once
+// Everything that differs between the target platforms, behind one small interface.
+#include <wx/datetime.h>
+#include <wx/filename.h>
+
+namespace platform {
+
+// Narrow texts (exception descriptions among them) are converted with the user's character
+// encoding rather than plain ASCII; only the character type is taken from the environment, so
+// numbers keep their usual form.
+void use_system_text_encoding();
+
+// Ends the process at once with the exit code, without any clean-up.
+[[noreturn]] void exit_immediately(int code);
+
+// The file's last modification time, to the millisecond where the file system keeps it, so that
+// two saves within one second still differ; invalid when the file cannot be examined.
+wxDateTime modification_time(const wxFileName& file);
+
+// Runs handler on the main thread, from the main loop, when the process is asked to end by the
+// system (on POSIX: SIGTERM, SIGINT, SIGHUP). Needs the application object.
+void on_termination_request(void (*handler)());
+
+}

@@ -1,0 +1,216 @@
+#include "app/routewarden_frame.hpp"
+
+#include <curl/curl.h>
+#include <wx/intl.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/utils.h>
+
+#include "app/platform.hpp"
+#include "app/routewarden_options.hpp"
+#include "app/settings_file.hpp"
+#include "app/taskbar_icon.hpp"
+#include "app/thread_events.hpp"
+#include "log/log_files.hpp"
+#include "log/log_rows.hpp"
+#include "log/log_viewer.hpp"
+
+namespace {
+enum menu_id { id_setup = 1, id_exit = 2 };
+constexpr int status_field_count = 3;
+constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
+}
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(routewarden_frame, wxFrame)
+    EVT_ICONIZE(routewarden_frame::on_iconize)
+    EVT_MENU(id_setup, routewarden_frame::on_setup)
+    EVT_MENU(id_exit, routewarden_frame::on_exit)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size)
+    : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style)
+{
+    tray_icon = new taskbar_icon(GetTitle());
+
+    Bind(EVT_LOG_INFO, &routewarden_frame::on_thread_info, this);
+    Bind(EVT_LOG_ERROR, &routewarden_frame::on_thread_error, this);
+    Bind(EVT_STATUS_TEXT, &routewarden_frame::on_thread_status, this);
+
+    create_menu_and_status_bar();
+    aui_manager.SetManagedWindow(this);
+
+    log_file_name = prepare_log_file();
+    remove_old_logs(log_file_name.GetPath(), log_file_pattern);
+    create_log_view();
+
+    create_config_folder();
+    CallAfter(&routewarden_frame::watch_config_folder);
+    write_start_rows();
+    open_config();
+
+    start_workers();
+    if (telemetry_enabled(*config))
+        start_telemetry(telemetry_port(*config));
+}
+
+routewarden_frame::~routewarden_frame()
+{
+    stop_workers();
+    aui_manager.UnInit();
+    if (watcher)
+        watcher->RemoveAll();
+    config->Flush();
+    delete tray_icon;
+}
+
+void routewarden_frame::show_options()
+{
+    routewarden_options options(config);
+    open_options = &options;
+    options.ShowModal();
+    open_options = nullptr;
+    if (close_after_options)
+        Close(true);
+}
+
+void routewarden_frame::exit_program()
+{
+    if (open_options) {
+        close_after_options = true;
+        open_options->EndModal(wxID_CANCEL);
+    } else {
+        Close(true);
+    }
+}
+
+void routewarden_frame::create_menu_and_status_bar()
+{
+    auto* file = new wxMenu;
+    file->Append(id_setup, _("Setup"));
+    file->Append(id_exit, _("Exit"));
+    auto* bar = new wxMenuBar;
+    bar->Append(file, _("File"));
+    SetMenuBar(bar);
+    CreateStatusBar(status_field_count, wxSTB_DEFAULT_STYLE, 0);
+}
+
+void routewarden_frame::create_log_view()
+{
+    log_view = new log_viewer(this, log_file_name);
+    aui_manager.AddPane(log_view, wxAuiPaneInfo().CenterPane().CloseButton(false));
+    aui_manager.Update();
+}
+
+void routewarden_frame::create_config_folder()
+{
+    config_file = settings_file_name();
+    if (!create_settings_folder(config_file))
+        log_error(escape_html(wxString::Format(_("Error creating config dir [%s]"), config_file.GetPath())));
+}
+
+void routewarden_frame::watch_config_folder()
+{
+    const wxFileName folder = wxFileName::DirName(config_file.GetPath());
+    if (!folder.DirExists())
+        return;
+    watcher = std::make_unique<wxFileSystemWatcher>();
+    watcher->SetOwner(this);
+    Bind(wxEVT_FSWATCHER, &routewarden_frame::on_config_changed, this);
+    // Editors that save by writing a new file and renaming it over the old one modify nothing in
+    // place: creation and renaming count too. The modification time decides in every case.
+    watcher->Add(folder, wxFSW_EVENT_MODIFY | wxFSW_EVENT_CREATE | wxFSW_EVENT_RENAME);
+    apply_config_change();
+}
+
+void routewarden_frame::write_start_rows()
+{
+    log_info(escape_html(wxGetLibraryVersionInfo().GetVersionString()));
+    log_info(escape_html(curl_version()));
+    log_info(escape_html(wxString::Format("%s (%s)", wxGetHostName(), wxGetOsDescription())));
+}
+
+void routewarden_frame::open_config()
+{
+    config = open_settings(config_file);
+    config_time = platform::modification_time(config_file);
+}
+
+void routewarden_frame::on_iconize(wxIconizeEvent& event)
+{
+    Show(!event.IsIconized());
+}
+
+void routewarden_frame::on_setup(wxCommandEvent&)
+{
+    show_options();
+}
+
+void routewarden_frame::on_exit(wxCommandEvent&)
+{
+    exit_program();
+}
+
+void routewarden_frame::on_thread_info(wxThreadEvent& event)
+{
+    log_info(escape_html(event.GetString()));
+}
+
+void routewarden_frame::on_thread_error(wxThreadEvent& event)
+{
+    log_error(escape_html(event.GetString()));
+}
+
+void routewarden_frame::on_thread_status(wxThreadEvent& event)
+{
+    const int field = event.GetInt();
+    if (field >= 0 && field < status_field_count)
+        SetStatusText(event.GetString(), field);
+}
+
+void routewarden_frame::on_config_changed(wxFileSystemWatcherEvent&)
+{
+    apply_config_change();
+}
+
+void routewarden_frame::apply_config_change()
+{
+    if (!settings_file_changed(config_file, config_time))
+        return;
+    log_info(_("Configuration changed"));
+    open_config();
+    pause_workers();
+    reload_workers();
+    resume_workers();
+}
+
+void routewarden_frame::start_workers()
+{
+    // Filled in with timer_thread and process_messages_thread.
+}
+
+void routewarden_frame::start_telemetry([[maybe_unused]] std::uint32_t port)
+{
+    // Filled in with telemetry_thread.
+}
+
+void routewarden_frame::pause_workers()
+{
+    // Filled in with timer_thread and process_messages_thread.
+}
+
+void routewarden_frame::reload_workers()
+{
+    // Filled in with timer_thread and process_messages_thread.
+}
+
+void routewarden_frame::resume_workers()
+{
+    // Filled in with timer_thread and process_messages_thread.
+}
+
+void routewarden_frame::stop_workers()
+{
+    // Filled in with timer_thread and process_messages_thread.
+}

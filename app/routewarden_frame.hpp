@@ -1,0 +1,84 @@
+#pragma once
+// The one main window. It owns everything that lives for the whole run: the log view, the tray
+// icon, the settings and their watcher, and the workers. Its constructor is the program's
+// start-up and its destructor the shutdown.
+#include <cstdint>
+#include <memory>
+
+#include <wx/aui/framemanager.h>
+#include <wx/datetime.h>
+#include <wx/fileconf.h>
+#include <wx/filename.h>
+#include <wx/frame.h>
+#include <wx/fswatcher.h>
+#include <wx/sharedptr.h>
+#include <wx/weakref.h>
+
+class log_viewer;
+class routewarden_options;
+class taskbar_icon;
+
+class routewarden_frame : public wxFrame {
+public:
+    // Throws std::runtime_error when the log folder cannot be created.
+    routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size);
+    ~routewarden_frame() override;
+
+    // The options dialog on the current settings, modal; shared by the menu and the tray icon.
+    void show_options();
+
+    // "Exit": closes the window with force. An open options dialog (a termination signal can
+    // come while it is open) is cancelled first: the window cannot go while the dialog's loop runs.
+    void exit_program();
+
+private:
+    void on_iconize(wxIconizeEvent& event);
+    void on_setup(wxCommandEvent& event);
+    void on_exit(wxCommandEvent& event);
+    void on_thread_info(wxThreadEvent& event);
+    void on_thread_error(wxThreadEvent& event);
+    void on_thread_status(wxThreadEvent& event);
+    void on_config_changed(wxFileSystemWatcherEvent& event);
+    // Reloads and re-applies the settings when the file has a new modification time.
+    void apply_config_change();
+
+    void create_menu_and_status_bar();
+    void create_log_view();
+    void create_config_folder();
+    // The watcher needs a running main loop on some platforms: armed from the loop's first turn,
+    // then the file is checked once for a change made before the watch existed.
+    void watch_config_folder();
+    void write_start_rows();
+    void open_config();
+
+    // Polling worker, then delivery worker: each created with its settings, then started.
+    void start_workers();
+    // Telemetry worker on this port; left to end with the process.
+    void start_telemetry(std::uint32_t port);
+    // Polling worker first, then delivery worker.
+    void pause_workers();
+    // load_settings from config: delivery worker first, then polling worker.
+    void reload_workers();
+    // Delivery worker first, then polling worker.
+    void resume_workers();
+    // Delivery worker, then polling worker (its connection aborted and its loop stopped first),
+    // each waited for.
+    void stop_workers();
+
+    wxAuiManager aui_manager;
+    wxFileName log_file_name;
+    log_viewer* log_view = nullptr;
+    wxFileName config_file;
+    wxSharedPtr<wxFileConfig> config;
+    taskbar_icon* tray_icon = nullptr;
+    wxDateTime config_time;
+    std::unique_ptr<wxFileSystemWatcher> watcher;
+    routewarden_options* open_options = nullptr;
+    bool close_after_options = false;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+// The one main window, set once by the application before the main loop runs; it reads as null
+// once the window is destroyed, so a late request (a signal during shutdown) finds no window.
+extern wxWeakRef<routewarden_frame> main_frame;

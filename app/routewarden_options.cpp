@@ -1,0 +1,86 @@
+#include "app/routewarden_options.hpp"
+
+#include <wx/button.h>
+#include <wx/intl.h>
+#include <wx/propgrid/propgrid.h>
+#include <wx/propgrid/props.h>
+#include <wx/sizer.h>
+
+#include "app/settings_file.hpp"
+#include "app/settings_keys.hpp"
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(routewarden_options, wxDialog)
+    EVT_BUTTON(wxID_OK, routewarden_options::on_ok)
+    EVT_BUTTON(wxID_CANCEL, routewarden_options::on_cancel)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings)
+    : wxDialog(nullptr, wxID_ANY, _("Setup"), wxDefaultPosition, wxDefaultSize,
+               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+{
+    wxPropertyGrid::SetBoolChoices(_("Yes"), _("No"));
+    grid = new wxPropertyGrid(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0);
+    auto* ok = new wxButton(this, wxID_OK, _("Ok"), wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
+    auto* cancel = new wxButton(this, wxID_CANCEL, _("Cancel"), wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    buttons->Add(ok, 0, wxALL, 10);
+    buttons->Add(cancel, 0, wxALL, 10);
+    column->Add(grid, 1, wxEXPAND | wxALL, 10);
+    column->Add(buttons, 0, wxALIGN_RIGHT, 0);
+    config = settings;
+
+    int rows = 0;
+    auto append = [this, &rows](wxPGProperty* property) {
+        grid->Append(property);
+        ++rows;
+    };
+    auto category = [&](const wxString& label) { append(new wxPropertyCategory(label, label)); };
+    auto text = [&](const wxString& label, const char* key, const wxString& fallback) {
+        append(new wxStringProperty(label, key, config->Read(key, fallback)));
+    };
+    auto boolean = [&](const wxString& label, const char* key) {
+        append(new wxBoolProperty(label, key, config->ReadBool(key, false)));
+    };
+    category(_("Device"));
+    text(_("Device ID"), settings::device, wxString());
+    category(_("Tracking service"));
+    text(_("Address"), settings::tracking_server_address, settings::default_tracking_server_address);
+    category(_("Coordinate service"));
+    text(_("Address"), settings::coordinate_server_address, settings::default_coordinate_server_address);
+    text(_("Port"), settings::coordinate_server_port, settings::default_coordinate_server_port);
+    category(_("Extra"));
+    boolean(_("Debug"), settings::debug);
+    category(_("Telemetry"));
+    boolean(_("Telemetry"), settings::telemetry);
+    text(_("Telemetry port"), settings::telemetry_port, settings::default_telemetry_port);
+
+    // Large enough to show every row and a whole address without scrolling.
+    grid->SetMinSize(wxSize(FromDIP(520), grid->GetRowHeight() * (rows + 1)));
+    SetSizerAndFit(column);
+    Centre(wxBOTH);
+}
+
+void routewarden_options::on_ok(wxCommandEvent&)
+{
+    // A value still in its editor counts as typed.
+    grid->CommitChangesFromEditor();
+    auto text = [this](const char* key) { write_setting(*config, key, grid->GetPropertyValueAsString(key)); };
+    auto boolean = [this](const char* key) { write_setting(*config, key, grid->GetPropertyValueAsBool(key)); };
+    text(settings::device);
+    text(settings::tracking_server_address);
+    text(settings::coordinate_server_address);
+    text(settings::coordinate_server_port);
+    boolean(settings::debug);
+    boolean(settings::telemetry);
+    text(settings::telemetry_port);
+    config->Flush();
+    EndModal(wxID_OK);
+}
+
+void routewarden_options::on_cancel(wxCommandEvent&)
+{
+    EndModal(wxID_CANCEL);
+}

@@ -1,0 +1,74 @@
+#include "app/settings_file.hpp"
+
+#include <wx/strconv.h>
+
+#include "app/platform.hpp"
+#include "app/settings_keys.hpp"
+
+wxFileName settings_file_name()
+{
+    wxFileName file(wxFileName::GetHomeDir(), ".routewarden");
+    file.AppendDir("Quillbank");
+    file.AppendDir("config");
+    return file;
+}
+
+bool create_settings_folder(const wxFileName& file)
+{
+    return file.DirExists() || file.Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+}
+
+wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file)
+{
+    const wxString path = file.GetFullPath();
+    wxSharedPtr<wxFileConfig> config(
+        new wxFileConfig(wxString(), wxString(), path, wxString(), wxCONFIG_USE_LOCAL_FILE, wxConvUTF8));
+    if (!file.FileExists()) {
+        config->Write(settings::tracking_server_address, settings::default_tracking_server_address);
+        config->Write(settings::coordinate_server_address, settings::default_coordinate_server_address);
+        config->Write(settings::coordinate_server_port, settings::default_coordinate_server_port);
+        config->Write(settings::debug, false);
+        config->Write(settings::device, wxString());
+        config->Flush();
+    }
+    return config;
+}
+
+bool settings_file_changed(const wxFileName& file, wxDateTime& last_seen)
+{
+    if (!file.FileExists())
+        return false;
+    const wxDateTime modified = platform::modification_time(file);
+    if (modified.IsValid() && last_seen.IsValid() && modified == last_seen)
+        return false;
+    last_seen = modified;
+    return true;
+}
+
+void write_setting(wxConfigBase& config, const wxString& key, const wxString& value)
+{
+    if (!config.HasEntry(key) || config.Read(key) != value)
+        config.Write(key, value);
+}
+
+void write_setting(wxConfigBase& config, const wxString& key, bool value)
+{
+    if (!config.HasEntry(key) || config.ReadBool(key, !value) != value)
+        config.Write(key, value);
+}
+
+bool telemetry_enabled(const wxConfigBase& config)
+{
+    return config.ReadBool(settings::telemetry, false);
+}
+
+std::uint32_t telemetry_port(const wxConfigBase& config)
+{
+    const wxString text = config.Read(settings::telemetry_port, settings::default_telemetry_port);
+    if (text.empty() || !wxIsdigit(text[0]))
+        return 0;
+    unsigned long port = 0;
+    // Trailing non-digits end the number; they are not an error.
+    text.ToULong(&port, 10);
+    return static_cast<std::uint32_t>(port);
+}

@@ -1,0 +1,71 @@
+#include "app/taskbar_icon.hpp"
+
+#include <wx/icon.h>
+#include <wx/intl.h>
+#include <wx/menu.h>
+
+#include "app/globe_icon.hpp"
+#include "app/routewarden_frame.hpp"
+
+namespace {
+enum menu_id { id_log = 3, id_setup = 4, id_exit = 5 };
+
+void show_and_raise()
+{
+    main_frame->Show();
+    main_frame->Raise();
+}
+}
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(taskbar_icon, wxTaskBarIcon)
+    EVT_TASKBAR_LEFT_DCLICK(taskbar_icon::on_double_click)
+    EVT_MENU(id_log, taskbar_icon::on_log)
+    EVT_MENU(id_setup, taskbar_icon::on_setup)
+    EVT_MENU(id_exit, taskbar_icon::on_exit)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+taskbar_icon::taskbar_icon(const wxString& tooltip)
+{
+    SetIcon(wxIcon(globe_xpm), tooltip);
+}
+
+taskbar_icon::~taskbar_icon()
+{
+    RemoveIcon();
+}
+
+wxMenu* taskbar_icon::CreatePopupMenu()
+{
+    auto* menu = new wxMenu;
+    // The mark is set here, not by an update-UI handler: not every platform sends the menu's
+    // update events to the icon. The menu is made anew for every popup, so it is always current.
+    menu->AppendCheckItem(id_log, _("Log"))->Check(main_frame->IsShown());
+    menu->Append(id_setup, _("Setup"));
+    menu->Append(id_exit, _("Exit"));
+    return menu;
+}
+
+void taskbar_icon::on_double_click(wxTaskBarIconEvent&)
+{
+    show_and_raise();
+}
+
+void taskbar_icon::on_log(wxCommandEvent&)
+{
+    if (main_frame->IsShown())
+        main_frame->Hide();
+    else
+        show_and_raise();
+}
+
+void taskbar_icon::on_setup(wxCommandEvent&)
+{
+    main_frame->show_options();
+}
+
+void taskbar_icon::on_exit(wxCommandEvent&)
+{
+    main_frame->exit_program();
+}

@@ -1,0 +1,58 @@
+#include "log/log_files.hpp"
+
+#include <ctime>
+#include <stdexcept>
+
+#include <wx/dir.h>
+#include <wx/filefn.h>
+#include <wx/intl.h>
+#include <wx/log.h>
+#include <wx/utils.h>
+
+namespace {
+
+constexpr double retention_seconds = 604800.0;
+
+}  // namespace
+
+const wxString log_file_pattern = "routewarden[*].html";
+
+wxString log_file_name(std::uint32_t time, unsigned long pid)
+{
+    return wxString::Format("routewarden[%u%lu].html", static_cast<unsigned>(time), pid);
+}
+
+wxFileName prepare_log_file()
+{
+    wxFileName file(wxFileName::GetHomeDir(), wxEmptyString);
+    file.AppendDir("Quillbank");
+    file.AppendDir("log");
+    file.SetFullName(log_file_name(static_cast<std::uint32_t>(std::time(nullptr)), wxGetProcessId()));
+
+    const wxString folder = file.GetPath(wxPATH_GET_VOLUME);
+    const wxLogNull reported_below;  // the toolkit's own message would come on top of ours
+    if (!wxFileName::DirExists(folder) && !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
+        throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString());
+    return file;
+}
+
+void remove_old_logs(const wxString& folder, const wxString& pattern)
+{
+    remove_old_logs(folder, pattern, [] { return wxDateTime::UNow(); });
+}
+
+void remove_old_logs(const wxString& folder, const wxString& pattern, const std::function<wxDateTime()>& now)
+{
+    const wxLogNull silent;  // failures here are not reported
+    wxArrayString files;
+    // Plain, visible files of this folder only: no wxDIR_DIRS, no wxDIR_HIDDEN, no descent.
+    wxDir::GetAllFiles(folder, &files, pattern, wxDIR_FILES);
+    for (const wxString& path : files) {
+        const wxDateTime changed = wxFileName(path).GetModificationTime();
+        if (!changed.IsValid())
+            continue;
+        const double age = (now() - changed).GetValue().ToDouble() / 1000.0;
+        if (age > retention_seconds)
+            wxRemoveFile(path);
+    }
+}

@@ -1,0 +1,93 @@
+#include "log/log_viewer.hpp"
+
+#include <iostream>
+
+namespace {
+
+constexpr wxCoord unknown_height = -1;
+// The display catches up at most this often: sooner than anyone reads, and rarely enough
+// that laying out and painting a screenful costs little next to writing a flood of rows.
+constexpr int catch_up_ms = 100;
+
+}  // namespace
+
+log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file)
+    : wxHtmlListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, "htmlWindow"),
+      page_(log_file),
+      cout_redirector_(*this),
+      cerr_redirector_(*this)
+{
+    SetSelectionBackground(wxColour(0xE0, 0xE0, 0xE0));
+    // Runs before the list box's own size handling, which measures the rows again.
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        if (GetClientSize().x != laid_out_width_) {
+            laid_out_width_ = GetClientSize().x;
+            heights_.clear();
+        }
+        event.Skip();
+    });
+    catch_up_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { show_new_text(); });
+    std::wcout << L"<html>" << std::endl;
+    std::wcout << L"<table>" << std::endl;
+    std::wcout << L"<tbody>" << std::endl;
+}
+
+// The streams get their buffers back (error stream first) before the page and its file go.
+log_viewer::~log_viewer() = default;
+
+wxString log_viewer::page_source() const
+{
+    return page_.source();
+}
+
+wxString log_viewer::OnGetItem(std::size_t item) const
+{
+    return page_.item_markup(item);
+}
+
+wxCoord log_viewer::OnMeasureItem(std::size_t item) const
+{
+    if (item >= heights_.size())
+        heights_.resize(item + 1, unknown_height);
+    if (heights_[item] == unknown_height)
+        heights_[item] = wxHtmlListBox::OnMeasureItem(item);
+    return heights_[item];
+}
+
+void log_viewer::forget_height(std::size_t item)
+{
+    if (item < heights_.size())
+        heights_[item] = unknown_height;
+}
+
+wxColour log_viewer::GetSelectedTextColour(const wxColour& foreground) const
+{
+    return foreground;
+}
+
+void log_viewer::append(const wchar_t* text, std::size_t length)
+{
+    page_.append(text, length);
+    if (!catch_up_.IsRunning())
+        catch_up_.StartOnce(catch_up_ms);
+}
+
+void log_viewer::show_new_text()
+{
+    const std::size_t shown = GetItemCount();
+    const std::size_t count = page_.item_count();
+    const bool newest_in_sight = shown == 0 || GetVisibleRowsEnd() >= shown;
+    // The last item shown may have grown since; the ones before it never change, so their
+    // layouts stay cached (wxHtmlListBox::SetItemCount would drop them all).
+    if (shown > 0) {
+        forget_height(shown - 1);
+        RefreshRow(shown - 1);
+    }
+    if (count != shown)
+        wxVListBox::SetItemCount(count);
+    // Changing the count repaints nothing, and scrolling only when the position changes.
+    if (newest_in_sight && count > 0) {
+        ScrollToRow(count - 1);
+        Refresh();
+    }
+}

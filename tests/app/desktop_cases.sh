@@ -1,0 +1,277 @@
+#!/usr/bin/env bash
+# The real program on a real (virtual) desktop, driven as a person would: through the tray icon,
+# its menu, the dialogs, the mouse and the keyboard. Runs inside tests/desktop/on-desktop.
+#   desktop_cases.sh <case> <path of routewarden>
+# ROUTEWARDEN_SHOTS=<folder> keeps a screenshot of every step worth looking at.
+set -euo pipefail
+case_name=$1
+program=$2
+
+HOME=$(mktemp -d)
+export HOME
+unset LC_ALL LANGUAGE
+export LANG=C.UTF-8
+apps=()
+cleanup() {
+  for pid in "${apps[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+  rm -rf "$HOME"
+}
+trap cleanup EXIT
+
+shot() {
+  if [ -n "${ROUTEWARDEN_SHOTS:-}" ]; then
+    mkdir -p "$ROUTEWARDEN_SHOTS"
+    import -window root "$ROUTEWARDEN_SHOTS/$case_name-$1.png"
+  fi
+}
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  shot failure || true
+  xwininfo -root -tree >&2 || true
+  cat "$HOME/output.txt" >&2 2>/dev/null || true
+  exit 1
+}
+
+# wait_until <seconds> <command...>: polls an outside condition that sends no event.
+wait_until() {
+  local seconds=$1
+  shift
+  local end=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < end)) || return 1
+    sleep 0.05
+  done
+}
+
+not() { ! "$@"; }
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
+
+log_file() { compgen -G "$HOME/Quillbank/log/routewarden\[*\].html" | head -n1; }
+log_has() { local f; f=$(log_file) && [ -n "$f" ] && grep -qF -- "$1" "$f"; }
+change_rows_are() { [ "$(grep -c "Configuration changed" "$(log_file)")" -eq "$1" ]; }
+config_has() { grep -qxF -- "$1" "$HOME/Quillbank/config/.routewarden" 2>/dev/null; }
+
+# Centre of the docked icon: the program's window inside the tray host's "panel".
+tray_icon_centre() {
+  xwininfo -root -tree | awk '
+    /"panel"/ { in_panel = 1; depth = match($0, /[^ ]/); next }
+    in_panel && match($0, /[^ ]/) <= depth { in_panel = 0 }
+    in_panel && /"routewarden"/ {
+      split($0, f, /  +/)
+      for (i in f) if (f[i] ~ /^[0-9]+x[0-9]+\+/) size = f[i]
+      for (i in f) if (f[i] ~ /^\+-?[0-9]+\+-?[0-9]+$/) at = f[i]
+      split(size, wh, /[x+]/); split(at, xy, /\+/)
+      if (!found && wh[1] > 1 && wh[2] > 1) { print xy[2] + int(wh[1] / 2), xy[3] + int(wh[2] / 2); found = 1 }
+    }'
+}
+icon_docked() { [ -n "$(tray_icon_centre)" ]; }
+
+# Starts the program and waits until its start-up is over: the icon docked, and the settings
+# file, written after the start-up rows, exists.
+start_program() {
+  "$program" >>"$HOME/output.txt" 2>&1 &
+  app=$!
+  apps+=("$app")
+  wait_until 20 icon_docked || fail "the tray icon did not dock"
+  wait_until 10 test -f "$HOME/Quillbank/config/.routewarden" || fail "no settings file"
+}
+
+# Ids of the visible windows titled exactly so. Compared here: the search's own patterns ignore
+# case (the icon's window is named "routewarden") and do not know UTF-8.
+windows_titled() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && echo "$id"
+  done
+  return 0
+}
+window_shown() { [ -n "$(windows_titled "$1")" ]; }
+main_window_shown() { window_shown Routewarden; }
+
+# The popup menu: a visible override-redirect window of the program, taller than the icon and
+# its tooltip. Sets menu_x, menu_y, menu_height.
+menu_open() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '^routewarden$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    if ((WIDTH > 40 && HEIGHT > 60)); then
+      menu_x=$((X + WIDTH / 2)) menu_y=$Y menu_height=$HEIGHT
+      return 0
+    fi
+  done
+  return 1
+}
+
+# tray_menu <item number> [screenshot name]: right click on the icon, click the item (of three,
+# evenly spaced). The mouse, not the keyboard: an open modal dialog keeps the keyboard.
+tray_menu() {
+  local centre
+  centre=$(tray_icon_centre)
+  xdotool mousemove ${centre% *} ${centre#* } click 3
+  wait_until 10 menu_open || fail "the tray menu did not open"
+  [ -z "${2:-}" ] || shot "$2"
+  xdotool mousemove "$menu_x" $((menu_y + menu_height * (2 * $1 - 1) / 6)) click 1
+}
+
+double_click_icon() {
+  local centre
+  centre=$(tray_icon_centre)
+  xdotool mousemove ${centre% *} ${centre#* } click --repeat 2 --delay 90 1
+}
+
+# find_window <exact title>: waits for the visible window and sets window to its id.
+find_window() {
+  wait_until 15 window_shown "$1" || fail "no window \"$1\""
+  window=$(windows_titled "$1" | head -n1)
+}
+
+# dismiss_box <window> <pid>: clicks the box's only button, which spans its bottom, until the
+# process ends: a box that has just been mapped may not take the first click yet.
+dismiss_box() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  for _ in $(seq 20); do
+    xdotool mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT - 16)) click 1
+    wait_until 1 process_ended "$2" && return 0
+  done
+  fail "the box did not close"
+}
+
+# wait_exit <pid>: sets code to the process's exit code, failing when it does not end in time.
+wait_exit() {
+  wait_until 20 process_ended "$1" || fail "process $1 did not end"
+  code=0
+  wait "$1" || code=$?
+}
+
+case $case_name in
+second_copy)
+  start_program
+  first=$app
+  before=$(cat "$(log_file)")
+  "$program" >>"$HOME/output.txt" 2>&1 &
+  second=$!
+  apps+=("$second")
+  find_window Routewarden
+  shot box
+  dismiss_box "$window" "$second"
+  wait_exit "$second"
+  [ "$code" -ne 0 ] || fail "the refused copy ended with 0"
+  kill -0 "$first" || fail "the first copy ended"
+  [ "$(compgen -G "$HOME/Quillbank/log/*" | wc -l)" -eq 1 ] || fail "the second copy created a log file"
+  [ "$(cat "$(log_file)")" = "$before" ] || fail "the first copy's log shows the attempt"
+  kill -TERM "$first"
+  wait_exit "$first"
+  [ "$code" -eq 0 ] || fail "the first copy did not end cleanly"
+  ;;
+
+log_folder_unwritable)
+  mkdir -p "$HOME/Quillbank"
+  echo "a file where the log folder belongs" >"$HOME/Quillbank/log"
+  "$program" >>"$HOME/output.txt" 2>&1 &
+  app=$!
+  apps+=("$app")
+  find_window 'C++ exception'
+  shot box
+  dismiss_box "$window" "$app"
+  wait_exit "$app"
+  [ "$code" -eq 1 ] || fail "exit code is not 1"
+  ! icon_docked || fail "a tray icon remains"
+  ;;
+
+tray)
+  start_program
+  shot docked
+  not main_window_shown || fail "a window is shown after start"
+  double_click_icon
+  wait_until 10 main_window_shown || fail "a double click did not show the window"
+  double_click_icon
+  sleep 0.5 # nothing to wait for: a second double click must change nothing
+  main_window_shown || fail "a second double click hid the window"
+  shot shown
+  xdotool windowminimize "$(windows_titled Routewarden | head -n1)"
+  wait_until 10 not main_window_shown || fail "minimising did not hide the window"
+  double_click_icon
+  wait_until 10 main_window_shown || fail "a double click did not bring the minimised window back"
+  tray_menu 1 menu-checked
+  wait_until 10 not main_window_shown || fail "\"Log\" did not hide the window"
+  tray_menu 1 menu-unchecked
+  wait_until 10 main_window_shown || fail "\"Log\" did not show the window"
+
+  tray_menu 2
+  find_window Setup
+  dialog=$window
+  shot setup
+  # A change on disk while the dialog is open replaces the window's settings object; the dialog
+  # keeps working on its own.
+  sed -i 's/^debug=0$/debug=1/' "$HOME/Quillbank/config/.routewarden"
+  wait_until 10 log_has "Configuration changed" || fail "an edit by hand was not noticed"
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  # The "Device ID" value cell, then the "Ok" button at the bottom right.
+  xdotool mousemove --window "$dialog" 300 43 click 1
+  xdotool type --delay 20 LOCO-7
+  xdotool key Return
+  xdotool mousemove --window "$dialog" $((WIDTH - 159)) $((HEIGHT - 24)) click 1
+  wait_until 10 config_has "device=LOCO-7" || fail "the dialog did not save the device"
+  wait_until 10 change_rows_are 2 ||
+    fail "no \"Configuration changed\" row after \"Ok\""
+  config_has "telemetry=0" && config_has "telemetry_port=50000" || fail "the dialog did not write all keys"
+  shot saved
+
+  tray_menu 3
+  wait_exit "$app"
+  [ "$code" -eq 0 ] || fail "\"Exit\" did not end the program with 0"
+  ! icon_docked || fail "the tray icon remains after \"Exit\""
+  ;;
+
+signals)
+  for signal in TERM INT HUP; do
+    start_program
+    if [ "$signal" = TERM ]; then
+      # A later modification time than the first-start write: the file system's clock is coarse.
+      sleep 0.1
+      # An edit by hand that replaces the file, as many editors save.
+      sed -i 's/^coordinate_server_port=.*/coordinate_server_port=12600/' "$HOME/Quillbank/config/.routewarden"
+      wait_until 10 log_has "Configuration changed" || fail "a saved edit by hand was not noticed"
+    fi
+    kill -"$signal" "$app"
+    wait_exit "$app"
+  [ "$code" -eq 0 ] || fail "SIG$signal did not end the program with 0"
+    ! icon_docked || fail "the tray icon remains after SIG$signal"
+    tail -n1 "$(log_file)" | grep -qx "</tr>" || fail "the log does not end with a whole row"
+    rm -f "$HOME"/Quillbank/log/*
+  done
+  config_has "coordinate_server_port=12600" || fail "the edit by hand was lost"
+
+  # With the options dialog open, the dialog is cancelled and the program ends all the same.
+  start_program
+  tray_menu 2
+  find_window Setup
+  kill -TERM "$app"
+  wait_exit "$app"
+  [ "$code" -eq 0 ] || fail "SIGTERM with the dialog open did not end the program with 0"
+  ! icon_docked || fail "the tray icon remains after SIGTERM with the dialog open"
+  ;;
+
+russian)
+  export LANG=ru_RU.UTF-8
+  start_program
+  tray_menu 2 menu
+  find_window 'Настройка'
+  dialog=$window
+  shot setup
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+  xdotool key Escape
+  wait_until 10 not window_shown 'Настройка' ||
+    fail "Escape did not close the dialog"
+  sed -i 's/^debug=0$/debug=1/' "$HOME/Quillbank/config/.routewarden"
+  wait_until 10 log_has "Конфигурация изменена" || fail "the log row is not translated"
+  kill -TERM "$app"
+  wait_exit "$app"
+  [ "$code" -eq 0 ] || fail "SIGTERM did not end the program with 0"
+  ;;
+
+*)
+  fail "unknown case"
+  ;;
+esac
+echo "ok: $case_name"

@@ -1,0 +1,162 @@
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <wx/filename.h>
+
+#include "app/platform.hpp"
+#include "app/settings_file.hpp"
+#include "app/settings_keys.hpp"
+#include "temp_home.hpp"
+
+namespace {
+std::string read_all(const wxFileName& file)
+{
+    std::ifstream in(file.GetFullPath().ToStdString(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_all(const wxFileName& file, const std::string& text)
+{
+    std::ofstream(file.GetFullPath().ToStdString(), std::ios::binary) << text;
+}
+
+void set_modified(const wxFileName& file, const wxDateTime& time)
+{
+    ASSERT_TRUE(wxFileName(file).SetTimes(nullptr, &time, nullptr));
+}
+
+// A prepared settings folder under a fresh home, with the file opened once as at start.
+struct settings_test : testing::Test {
+    temp_home home;
+    wxFileName file = settings_file_name();
+    wxDateTime seen;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(create_settings_folder(file));
+        open_settings(file);
+        set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 0));
+        seen = platform::modification_time(file);
+    }
+};
+}
+
+TEST(settings_file, first_start_creates_the_folder_and_writes_five_lines_in_order)
+{
+    temp_home home;
+    const wxFileName file = settings_file_name();
+    EXPECT_EQ(file.GetFullPath(), wxString(home.path() + "/Quillbank/config/.routewarden"));
+    EXPECT_FALSE(file.DirExists());
+
+    ASSERT_TRUE(create_settings_folder(file));
+    EXPECT_TRUE(create_settings_folder(file)) << "an existing folder is not an error";
+    auto config = open_settings(file);
+
+    EXPECT_EQ(read_all(file), std::string("tracking_server_address=") + settings::default_tracking_server_address +
+                                  "\ncoordinate_server_address=127.0.0.1\ncoordinate_server_port=12500\n"
+                                  "debug=0\ndevice=\n");
+    EXPECT_EQ(config->Read(settings::coordinate_server_port), "12500");
+}
+
+TEST(settings_file, an_existing_file_is_read_as_it_is_and_missing_keys_take_the_defaults)
+{
+    temp_home home;
+    const wxFileName file = settings_file_name();
+    ASSERT_TRUE(create_settings_folder(file));
+    write_all(file, "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n");
+
+    auto config = open_settings(file);
+    EXPECT_EQ(read_all(file), "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n") << "no defaults written into an existing file";
+    EXPECT_EQ(config->Read(settings::device), wxString::FromUTF8("\xd0\x9b\xd0\xbe\xd0\xba-7"));
+    EXPECT_FALSE(telemetry_enabled(*config));
+    EXPECT_EQ(telemetry_port(*config), 50000u);
+}
+
+TEST(settings_file, writing_the_same_values_again_leaves_the_file_untouched_and_new_ones_are_written)
+{
+    temp_home home;
+    const wxFileName file = settings_file_name();
+    ASSERT_TRUE(create_settings_folder(file));
+    open_settings(file);
+    const wxDateTime old_time(1, wxDateTime::Jan, 2027, 8, 0, 0);
+    set_modified(file, old_time);
+
+    auto config = open_settings(file);
+    write_setting(*config, settings::coordinate_server_port, "12500");
+    write_setting(*config, settings::debug, false);
+    config->Flush();
+    EXPECT_EQ(file.GetModificationTime(), old_time);
+
+    write_setting(*config, settings::debug, true);
+    write_setting(*config, settings::telemetry, false);
+    config->Flush();
+    EXPECT_EQ(read_all(file).substr(read_all(file).find("debug=")), "debug=1\ndevice=\ntelemetry=0\n")
+        << "a changed value is replaced in place and a new key appended";
+}
+
+TEST_F(settings_test, a_new_modification_time_is_a_change_once)
+{
+    set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 5));
+    EXPECT_TRUE(settings_file_changed(file, seen));
+    EXPECT_EQ(seen, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 5));
+    EXPECT_FALSE(settings_file_changed(file, seen)) << "later events of the same save";
+}
+
+TEST_F(settings_test, two_saves_within_one_second_are_two_changes)
+{
+    write_all(file, "device=1\n");
+    ASSERT_TRUE(settings_file_changed(file, seen));
+    // The file system's clock ticks in milliseconds; let it tick, but stay well inside the second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    write_all(file, "device=2\n");
+    EXPECT_TRUE(settings_file_changed(file, seen));
+}
+
+TEST_F(settings_test, the_same_time_another_file_or_a_deleted_file_is_no_change)
+{
+    EXPECT_FALSE(settings_file_changed(file, seen));
+
+    write_all(wxFileName(file.GetPath(), "notes.txt"), "x");
+    EXPECT_FALSE(settings_file_changed(file, seen));
+
+    ASSERT_TRUE(wxRemoveFile(file.GetFullPath()));
+    EXPECT_FALSE(settings_file_changed(file, seen));
+    EXPECT_EQ(seen, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 0)) << "the values in effect stay";
+}
+
+TEST_F(settings_test, a_save_by_hand_is_read_by_a_new_configuration)
+{
+    auto before = open_settings(file);
+    write_all(file, "coordinate_server_port=12600\ntelemetry=1\ntelemetry_port=50001\n");
+    set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 1, 0));
+    ASSERT_TRUE(settings_file_changed(file, seen));
+
+    auto after = open_settings(file);
+    EXPECT_EQ(after->Read(settings::coordinate_server_port), "12600");
+    EXPECT_EQ(after->Read(settings::coordinate_server_address, settings::default_coordinate_server_address),
+              "127.0.0.1");
+    EXPECT_TRUE(telemetry_enabled(*after));
+    EXPECT_EQ(telemetry_port(*after), 50001u);
+    EXPECT_EQ(before->Read(settings::coordinate_server_port), "12500") << "an object already made keeps its values";
+}
+
+TEST(settings_file, telemetry_port_takes_leading_digits)
+{
+    temp_home home;
+    const wxFileName file = settings_file_name();
+    ASSERT_TRUE(create_settings_folder(file));
+    auto config = open_settings(file);
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"50000", 50000}, {"0", 0},   {"65535", 65535}, {"65536", 65536},
+        {"70000", 70000}, {"abc", 0}, {"", 0},          {"-1", 0},        {"123abc", 123},
+    };
+    for (const auto& [text, port] : cases) {
+        config->Write(settings::telemetry_port, text);
+        EXPECT_EQ(telemetry_port(*config), port) << '"' << text << '"';
+    }
+}

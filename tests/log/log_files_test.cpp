@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include <wx/filefn.h>
+#include <wx/utils.h>
+
+#include "log/log_files.hpp"
+#include "temp_home.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void touch(const fs::path& path, const wxDateTime& changed)
+{
+    std::ofstream(path) << "x";
+    ASSERT_TRUE(wxFileName(path.string()).SetTimes(nullptr, &changed, nullptr));
+}
+
+}  // namespace
+
+TEST(log_files, name_runs_time_and_process_together_and_matches_the_pattern)
+{
+    EXPECT_EQ(log_file_name(1767596589u, 4242), "routewarden[17675965894242].html");
+    EXPECT_EQ(log_file_name(4294967295u, 0), "routewarden[42949672950].html");
+    EXPECT_TRUE(wxMatchWild(log_file_pattern, log_file_name(1, 2)));
+    for (const char* other : {"routewarden.html", "xroutewarden[1].html", "routewarden[1].htm", "routewarden[1]_html"})
+        EXPECT_FALSE(wxMatchWild(log_file_pattern, other)) << other;
+}
+
+TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days)
+{
+    temp_home home;
+    const fs::path folder = home.path();
+    const wxDateTime now(wxDateTime(5, wxDateTime::Jan, 2027, 7, 3, 9));
+    const wxTimeSpan week = wxTimeSpan::Seconds(604800);
+    touch(folder / "routewarden[1].html", now - week);
+    touch(folder / "routewarden[2].html", now - week - wxTimeSpan::Seconds(1));
+    touch(folder / "notes.html", now - week * 10);
+    fs::create_directory(folder / "routewarden[3].html");
+    fs::create_directory(folder / "sub");
+    touch(folder / "sub" / "routewarden[4].html", now - week * 10);
+
+    int clock_reads = 0;
+    remove_old_logs(folder.string(), log_file_pattern, [&] { ++clock_reads; return now; });
+
+    EXPECT_TRUE(fs::exists(folder / "routewarden[1].html"));
+    EXPECT_FALSE(fs::exists(folder / "routewarden[2].html"));
+    EXPECT_TRUE(fs::exists(folder / "notes.html"));
+    EXPECT_TRUE(fs::is_directory(folder / "routewarden[3].html"));
+    EXPECT_TRUE(fs::exists(folder / "sub" / "routewarden[4].html"));
+    EXPECT_EQ(clock_reads, 2);  // once per listed file
+}
+
+TEST(log_files, clean_up_leaves_hidden_files_even_when_the_pattern_matches_them)
+{
+    temp_home home;
+    const fs::path folder = home.path();
+    const wxDateTime now = wxDateTime::Now();
+    touch(folder / ".old.html", now - wxTimeSpan::Days(30));
+    touch(folder / "old.html", now - wxTimeSpan::Days(30));
+
+    remove_old_logs(folder.string(), "*.html", [&] { return now; });
+
+    EXPECT_TRUE(fs::exists(folder / ".old.html"));
+    EXPECT_FALSE(fs::exists(folder / "old.html"));
+}
+
+TEST(log_files, prepare_creates_the_folder_with_its_parents)
+{
+    temp_home home;
+    const wxFileName file = prepare_log_file();
+
+    EXPECT_EQ(file.GetPath(), wxString(home.path() + "/Quillbank/log"));
+    EXPECT_TRUE(wxFileName::DirExists(file.GetPath()));
+    EXPECT_TRUE(wxMatchWild(log_file_pattern, file.GetFullName()));
+    EXPECT_TRUE(file.GetFullName().EndsWith(wxString::Format("%lu].html", wxGetProcessId())));
+    EXPECT_FALSE(file.FileExists());  // the view creates it
+}
+
+TEST(log_files, prepare_fails_with_the_folder_in_the_message)
+{
+    temp_home home;
+    std::ofstream(fs::path(home.path()) / "Quillbank") << "a file where the folder belongs";
+    try {
+        prepare_log_file();
+        FAIL() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), "Error creating log dir [" + home.path() + "/Quillbank/log]");
+    }
+}

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <iostream>
+#include <string>
+
+#include "log/log_page.hpp"
+#include "log/log_rows.hpp"
+#include "log/ui_redirectors.hpp"
+#include "log/utf8_encoder.hpp"
+#include "file_text.hpp"
+#include "temp_home.hpp"
+
+namespace {
+
+// The page and its file with both standard wide streams redirected into them, as in the view.
+class redirected : public testing::Test {
+protected:
+    temp_home home;
+    std::string path = home.path() + "/run.html";
+    log_page page{wxFileName(path)};
+};
+
+class wide_streams_redirected : public redirected {
+protected:
+    ui_redirector_cout out{page};
+    ui_redirector_cerr err{page};
+};
+
+}  // namespace
+
+TEST_F(wide_streams_redirected, every_character_reaches_page_and_file_at_once)
+{
+    std::wcout << L'a';
+    std::wcout.put(L'b');
+    EXPECT_EQ(file_text(path), "ab");  // no flush asked for
+    std::wcerr << L"<e>";
+    std::wcout << 42 << std::endl;
+    EXPECT_EQ(page.source(), "ab<e>42\n");
+    EXPECT_EQ(file_text(path), "ab<e>42\n");
+}
+
+TEST_F(wide_streams_redirected, a_row_the_locale_cannot_encode_does_not_stop_later_rows)
+{
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C");
+    log_info(L"Ошибка связи ✓ 😀");
+    log_error("after");
+    std::setlocale(LC_ALL, previous.c_str());
+
+    const std::string text = file_text(path);
+    EXPECT_NE(text.find(u8"Ошибка связи ✓ 😀</font></td>\n</tr>\n"), std::string::npos);
+    EXPECT_NE(text.find("<font color='red'>after</font></td>\n</tr>\n"), std::string::npos);
+    EXPECT_EQ(page.source().utf8_string(), text);
+}
+
+TEST_F(redirected, rows_become_items_however_the_text_is_split)
+{
+    const std::wstring header = L"<html>\n<table>\n<tbody>\n";
+    const std::wstring row1 = L"<tr>\n<td>t</td>\n<td>one</td>\n</tr>\n";
+    const std::wstring row2 = L"<tr>\n<td>t</td>\n<td><b>two</b></td>\n</tr>\n";
+    page.append(header.data(), header.size());
+    EXPECT_EQ(page.item_count(), 1u);
+    for (wchar_t c : row1 + row2)
+        page.append(&c, 1);
+    page.append(L"<tr>\n", 5);
+
+    ASSERT_EQ(page.item_count(), 3u);
+    EXPECT_EQ(page.source(), header + row1 + row2 + L"<tr>\n");
+    // Shown alone, a row is a table of its own whose time cell does not wrap; markup stays markup.
+    const std::wstring time_cell = L"<tr>\n<td nowrap valign='top'>t</td>\n";
+    EXPECT_EQ(page.item_markup(0), header + time_cell + L"<td>one</td>\n</tr>\n");
+    EXPECT_EQ(page.item_markup(1), L"<table>\n" + time_cell + L"<td><b>two</b></td>\n</tr>\n");
+    EXPECT_EQ(page.item_markup(2), L"<table>\n<tr>\n");
+    page.append(L"</tr>\n", 6);
+    EXPECT_EQ(page.item_count(), 3u);
+    EXPECT_EQ(page.item_markup(2), L"<table>\n<tr>\n</tr>\n");
+    // A "</tr>" that is not a whole line ends no item.
+    page.append(L"x</tr>\n", 7);
+    EXPECT_EQ(page.item_count(), 4u);
+}
+
+TEST(log_page, works_without_its_file)
+{
+    log_page page(wxFileName("/nonexistent-folder/run.html"));
+    page.append(L"<tr>\n</tr>\n", 11);
+    EXPECT_EQ(page.source(), "<tr>\n</tr>\n");
+    EXPECT_EQ(page.item_count(), 1u);
+}
+
+TEST(utf8_encoder, joins_surrogate_pairs_split_over_writes_and_replaces_broken_ones)
+{
+    utf8_encoder encoder;
+    std::string out;
+    const wchar_t high = static_cast<wchar_t>(0xD83D), low = static_cast<wchar_t>(0xDE00);
+    encoder.encode(&high, 1, out);
+    EXPECT_EQ(out, "");
+    encoder.encode(&low, 1, out);
+    EXPECT_EQ(out, "\xF0\x9F\x98\x80");
+
+    out.clear();
+    const wchar_t broken[] = {high, L'A', low, L'\u00E9'};
+    encoder.encode(broken, 4, out);
+    EXPECT_EQ(out, "\xEF\xBF\xBD" "A" "\xEF\xBF\xBD" "\xC3\xA9");
+}

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "log/log_rows.hpp"
+#include "log/row_writer.hpp"
+
+namespace {
+
+std::tm at(int day, int month, int year, int hour, int minute, int second)
+{
+    std::tm time{};
+    time.tm_mday = day;
+    time.tm_mon = month - 1;
+    time.tm_year = year - 1900;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    return time;
+}
+
+// Catches what is written to the standard wide error stream while it lives.
+class captured_errors {
+public:
+    captured_errors() : previous_(std::wcerr.rdbuf(&buffer_)) {}
+    ~captured_errors() { std::wcerr.rdbuf(previous_); }
+    std::wstring text() const { return buffer_.str(); }
+
+private:
+    std::wstringbuf buffer_;
+    std::wstreambuf* previous_;
+};
+
+}  // namespace
+
+TEST(log_rows, a_row_is_four_lines_with_time_and_colour)
+{
+    std::wostringstream out;
+    write_row(out, row_kind::information, at(5, 1, 2027, 7, 3, 9), L"Started <b>now</b>");
+    write_row(out, row_kind::error, at(31, 12, 2026, 23, 59, 58), L"");
+    EXPECT_EQ(out.str(),
+              L"<tr>\n<td>05.01.2027 07:03:09</td>\n<td> <font color='blue'>Started <b>now</b></font></td>\n</tr>\n"
+              L"<tr>\n<td>31.12.2026 23:59:58</td>\n<td> <font color='red'></font></td>\n</tr>\n");
+}
+
+TEST(log_rows, narrow_error_text_is_never_lost)
+{
+    captured_errors errors;
+    log_error("plain");
+    log_error("bad \xFF byte");
+    const std::wstring text = errors.text();
+    EXPECT_NE(text.find(L"<font color='red'>plain</font>"), std::wstring::npos);
+    EXPECT_NE(text.find(L"<font color='red'>bad \u00FF byte</font>"), std::wstring::npos);
+}
+
+TEST(log_rows, escape_html_makes_text_plain)
+{
+    EXPECT_EQ(escape_html(L"a<b> & \"c\" 'd' ё"), L"a&lt;b&gt; &amp; &quot;c&quot; &#39;d&#39; ё");
+}
