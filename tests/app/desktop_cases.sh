@@ -143,6 +143,35 @@ wait_exit() {
   wait "$1" || code=$?
 }
 
+peers=$HOME/peers
+# start_peer <name> <program> <args...>: a loopback peer on a free port; sets peer_port to it.
+start_peer() {
+  mkdir -p "$peers"
+  "$2" --port 0 "${@:3}" >"$peers/$1.out" 2>"$peers/$1.err" </dev/null &
+  apps+=($!)
+  wait_until 10 test -s "$peers/$1.out" || fail "$1 did not start"
+  peer_port=$(head -n1 "$peers/$1.out")
+}
+
+# start_with_peers <coordinate_simulator> <tracking_stub> <stub args...>: the agent with settings
+# pointing at a fresh simulator and stub; what the stub receives lands in $peers/service.out.
+start_with_peers() {
+  export TZ=UTC
+  start_peer coordinates "$1"
+  local coordinate_port=$peer_port
+  start_peer service "$2" "${@:3}"
+  mkdir -p "$HOME/Quillbank/config"
+  cat >"$HOME/Quillbank/config/.routewarden" <<SETTINGS
+tracking_server_address=http://127.0.0.1:$peer_port/api/registers/hoz_dm/model/mob_device_service/objects
+coordinate_server_address=127.0.0.1
+coordinate_server_port=$coordinate_port
+debug=0
+device=e2e-vehicle
+SETTINGS
+  started=$(date -u +%s)
+  start_program
+}
+
 case $case_name in
 second_copy)
   start_program
@@ -272,33 +301,9 @@ russian)
 
 end_to_end)
   # The agent against a simulated coordinate server and a stub service, both on loopback.
-  simulator=$3
-  stub=$4
-  export TZ=UTC
-  peers=$HOME/peers
-  mkdir -p "$peers" "$HOME/Quillbank/config"
-  # start_peer <name> <program> <args...>: sets peer_port to the port the peer chose.
-  start_peer() {
-    "$2" --port 0 "${@:3}" >"$peers/$1.out" 2>"$peers/$1.err" </dev/null &
-    apps+=($!)
-    wait_until 10 test -s "$peers/$1.out" || fail "$1 did not start"
-    peer_port=$(head -n1 "$peers/$1.out")
-  }
-  start_peer coordinates "$simulator"
-  coordinate_port=$peer_port
-  start_peer service "$stub"
-  service_port=$peer_port
-  start_peer moved_coordinates "$simulator"
+  start_with_peers "$3" "$4"
+  start_peer moved_coordinates "$3"
   moved_port=$peer_port
-  cat >"$HOME/Quillbank/config/.routewarden" <<SETTINGS
-tracking_server_address=http://127.0.0.1:$service_port/api/registers/hoz_dm/model/mob_device_service/objects
-coordinate_server_address=127.0.0.1
-coordinate_server_port=$coordinate_port
-debug=0
-device=e2e-vehicle
-SETTINGS
-  started=$(date -u +%s)
-  start_program
 
   # The first position becomes a message once a second one has arrived, about 30 s after start.
   wait_until 40 grep -q '^}$' "$peers/service.out" || fail "no message reached the service within 40 s"
@@ -359,6 +364,14 @@ Coordinate server: 127.0.0.1:" ] || fail "rows after the change: $rows"
 
   tray_menu 3
   wait_until 2 process_ended "$app" || fail "\"Exit\" did not end the program within 2 s"
+  ;;
+
+exit_in_flight)
+  # A service that takes the message and never answers: "Exit" must not wait for it.
+  start_with_peers "$3" "$4" hang
+  wait_until 40 grep -q '^POST ' "$peers/service.out" || fail "no message reached the service within 40 s"
+  tray_menu 3
+  wait_until 2 process_ended "$app" || fail "\"Exit\" with a delivery in flight took more than 2 s"
   ;;
 
 *)
