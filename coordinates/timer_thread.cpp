@@ -47,9 +47,7 @@ void timer_thread::load_settings(wxConfigBase& config)
     loaded.port = config.Read(settings::coordinate_server_port, settings::default_coordinate_server_port);
     loaded.device = config.Read(settings::device, wxString());
     queue_log_info(owner_, wxString::Format(_("Coordinate server: %s:%s"), loaded.address, loaded.port));
-    std::lock_guard<std::mutex> lock(settings_mutex_);
-    settings_ = loaded;
-    settings_changed_ = true;
+    offered_settings_.offer(std::move(loaded));
 }
 
 void timer_thread::request_stop()
@@ -79,25 +77,23 @@ void timer_thread::coordinate_tick(const boost::system::error_code& error)
         loop_.stop();
         return;
     }
-    const settings_values settings = take_settings();
-    if (settings.device.empty()) {
+    take_settings();
+    if (settings_.device.empty()) {
         queue_status_text(owner_, status_field_coordinates, _("Bad device ID"));
     } else {
-        poll(settings);
+        poll(settings_);
         hand_off();
     }
     poll_timer_.expires_after(timing_.period);
     wait_for_tick();
 }
 
-timer_thread::settings_values timer_thread::take_settings()
+void timer_thread::take_settings()
 {
-    std::lock_guard<std::mutex> lock(settings_mutex_);
-    if (settings_changed_) {
-        settings_changed_ = false;
+    if (auto offered = offered_settings_.take()) {
+        settings_ = std::move(*offered);
         close_socket();
     }
-    return settings_;
 }
 
 void timer_thread::poll(const settings_values& settings)

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
-#include <mutex>
 #include <string>
 
 #include <boost/asio/io_context.hpp>
@@ -15,6 +14,7 @@
 #include <wx/string.h>
 #include <wx/thread.h>
 
+#include "app/settings_handover.hpp"
 #include "app/worker_thread.hpp"
 #include "coordinates/answer_layout.hpp"
 #include "coordinates/position_record.hpp"
@@ -51,8 +51,8 @@ private:
     bool stop_requested() { return stop_requested_ || TestDestroy(); }
     void wait_for_tick();
     void coordinate_tick(const boost::system::error_code& error);
-    // The values for this cycle; closes the connection when they have changed.
-    settings_values take_settings();
+    // Takes new settings, if any, and then closes the connection.
+    void take_settings();
     void poll(const settings_values& settings);
     bool connect_to_server(const std::string& host, const std::string& port);
     void exchange(answer_buffer& buffer);
@@ -75,7 +75,6 @@ private:
     std::deque<position_record> pending_records_;
     std::atomic<bool> stop_requested_{false};
 
-    std::mutex settings_mutex_; // load_settings may run while the worker is mid-cycle
-    settings_values settings_;
-    bool settings_changed_ = false;
+    settings_handover<settings_values> offered_settings_;
+    settings_values settings_; // the worker's own copy
 };

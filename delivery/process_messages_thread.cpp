@@ -74,8 +74,7 @@ void process_messages_thread::load_settings(wxConfigBase& config)
     loaded.device = config.Read(settings::device, wxString());
     loaded.debug = config.ReadBool(settings::debug, false);
     queue_log_info(owner_, wxString::Format(_("Service address: %s"), loaded.tracking_server_address));
-    std::lock_guard<std::mutex> lock(settings_mutex_);
-    settings_ = loaded;
+    offered_settings_.offer(std::move(loaded));
 }
 
 void process_messages_thread::request_stop()
@@ -107,11 +106,8 @@ wxThread::ExitCode process_messages_thread::Entry()
 
 void process_messages_thread::send_pending_messages()
 {
-    settings_values settings;
-    {
-        std::lock_guard<std::mutex> lock(settings_mutex_);
-        settings = settings_;
-    }
+    if (auto offered = offered_settings_.take())
+        settings_ = std::move(*offered);
     wxMutexLocker lock(message_store_mutex);
     while (!message_store.empty() && !stop_requested_) {
         queue_status_text(owner_, status_field_delivery,
@@ -119,7 +115,7 @@ void process_messages_thread::send_pending_messages()
                            message_store.size() % sent_count_)
                               .str());
         const std::string& message = message_store.front();
-        const CURLcode transfer = send_head_message(settings, message);
+        const CURLcode transfer = send_head_message(message);
         long status = 0;
         if (handle_)
             curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
@@ -129,7 +125,7 @@ void process_messages_thread::send_pending_messages()
             ++sent_count_;
             continue;
         }
-        if (settings.debug && outcome.result != delivery_result::http_failure)
+        if (settings_.debug && outcome.result != delivery_result::http_failure)
             save_debug_dump(message, answer_);
         queue_log_error(owner_, wxString(outcome.text.data(), wxConvAuto(), outcome.text.size()));
         break;
@@ -137,19 +133,19 @@ void process_messages_thread::send_pending_messages()
 }
 
 
-CURLcode process_messages_thread::send_head_message(const settings_values& settings, const std::string& message)
+CURLcode process_messages_thread::send_head_message(const std::string& message)
 {
     answer_.clear();
     if (!handle_)
         return CURLE_FAILED_INIT;
-    const std::string url = tracking_url(settings.tracking_server_address, settings.device);
+    const std::string url = tracking_url(settings_.tracking_server_address, settings_.device);
     curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, message.data()); // read in place, under the store's lock
     curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE, static_cast<long>(message.size()));
     curl_easy_setopt(handle_, CURLOPT_VERBOSE, 1L);
     // Set on every transfer: an empty setting means a direct connection, whatever an earlier
     // setting or the environment's proxy variables say.
-    const std::string proxy = settings.proxy_server_address.ToStdString();
+    const std::string proxy = settings_.proxy_server_address.ToStdString();
     curl_easy_setopt(handle_, CURLOPT_PROXY, proxy.c_str());
     curl_slist* headers = nullptr;
     for (const char* header : tracking_request::headers)

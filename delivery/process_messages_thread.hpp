@@ -3,7 +3,6 @@
 // stops at the first failure, which stays at the head for the next notification.
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include <curl/curl.h>
@@ -12,6 +11,7 @@
 #include <wx/string.h>
 #include <wx/thread.h>
 
+#include "app/settings_handover.hpp"
 #include "app/worker_thread.hpp"
 
 class process_messages_thread : public worker_thread {
@@ -38,7 +38,7 @@ private:
     bool stop_requested() { return stop_requested_ || TestDestroy(); }
     void send_pending_messages();
     // Sets up the handle for the store's head message and performs the transfer.
-    CURLcode send_head_message(const settings_values& settings, const std::string& message);
+    CURLcode send_head_message(const std::string& message);
     void save_debug_dump(const std::string& message, const std::string& answer);
     static int on_progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
@@ -48,6 +48,6 @@ private:
     std::string answer_;
     std::atomic<bool> stop_requested_{false};
 
-    std::mutex settings_mutex_; // load_settings may run while the worker is mid-pass
-    settings_values settings_;
+    settings_handover<settings_values> offered_settings_;
+    settings_values settings_; // the worker's own copy
 };
