@@ -49,6 +49,7 @@ process_ended() { ! kill -0 "$1" 2>/dev/null; }
 log_file() { compgen -G "$HOME/Quillbank/log/routewarden\[*\].html" | head -n1; }
 log_has() { local f; f=$(log_file) && [ -n "$f" ] && grep -qF -- "$1" "$f"; }
 change_rows_are() { [ "$(grep -c "Configuration changed" "$(log_file)")" -eq "$1" ]; }
+rows_at_least() { local f; f=$(log_file) && [ -n "$f" ] && (($(grep -c '^<tr>$' "$f") >= $1)); }
 config_has() { grep -qxF -- "$1" "$HOME/Quillbank/config/.routewarden" 2>/dev/null; }
 
 # Centre of the docked icon: the program's window inside the tray host's "panel".
@@ -74,6 +75,9 @@ start_program() {
   apps+=("$app")
   wait_until 20 icon_docked || fail "the tray icon did not dock"
   wait_until 10 test -f "$HOME/Quillbank/config/.routewarden" || fail "no settings file"
+  # Start-up ends with five rows: three of the window's, then one from each worker, which
+  # arrive through the event loop.
+  wait_until 20 rows_at_least 5 || fail "start-up rows missing"
 }
 
 # Ids of the visible windows titled exactly so. Compared here: the search's own patterns ignore
