@@ -50,7 +50,9 @@ bool routewarden::OnInit()
 
     routewarden_frame* frame = nullptr;
     try {
+#if wxUSE_ON_FATAL_EXCEPTION // not in MinGW builds, which have no structured exception handling
         wxHandleFatalExceptions(false);
+#endif
         frame = new routewarden_frame(_("Routewarden"), wxDefaultPosition, wxSize(800, 600));
     } catch (const std::exception& error) {
         wxMessageBox(wxString(error.what()), "C++ exception", wxOK | wxICON_ERROR);
