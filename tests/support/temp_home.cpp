@@ -33,6 +33,11 @@ temp_home::temp_home()
     wxSetEnv("HOME", path_);
 }
 
+std::string temp_home::path_of(const std::string& relative) const
+{
+    return (std::filesystem::path(path_) / std::filesystem::path(relative).make_preferred()).string();
+}
+
 temp_home::~temp_home()
 {
     if (had_previous_)
