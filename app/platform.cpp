@@ -1,11 +1,11 @@
 #include "app/platform.hpp"
 
+#include <clocale>
 #include <cstdlib>
 
 #include <wx/app.h>
 
 #ifndef __WINDOWS__
-#include <clocale>
 #include <csignal>
 #include <sys/stat.h>
 #endif
@@ -17,12 +17,14 @@ void exit_immediately(int code)
     std::_Exit(code);
 }
 
-#ifdef __WINDOWS__
-
 void use_system_text_encoding()
 {
-    // The narrow conversion uses the system's code page already.
+    // The C library starts in the "C" locale, in which only ASCII converts (on Windows too, where
+    // the user's encoding is the ANSI code page); the toolkit leaves it so.
+    std::setlocale(LC_CTYPE, "");
 }
+
+#ifdef __WINDOWS__
 
 wxDateTime modification_time(const wxFileName& file)
 {
@@ -35,12 +37,6 @@ void on_termination_request(void (*)())
 }
 
 #else
-
-void use_system_text_encoding()
-{
-    // The toolkit keeps the C library's locale at "C", in which only ASCII converts.
-    std::setlocale(LC_CTYPE, "");
-}
 
 wxDateTime modification_time(const wxFileName& file)
 {
