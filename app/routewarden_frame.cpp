@@ -11,14 +11,32 @@
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "app/thread_events.hpp"
+#include "coordinates/timer_thread.hpp"
+#include "delivery/process_messages_thread.hpp"
 #include "log/log_files.hpp"
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
+#include "telemetry/telemetry_thread.hpp"
 
 namespace {
 enum menu_id { id_setup = 1, id_exit = 2 };
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
+
+// A worker that cannot start is dropped, so that nothing later waits for it.
+template <class Worker> void run_or_drop(std::unique_ptr<Worker>& worker)
+{
+    if (worker->Run() != wxTHREAD_NO_ERROR)
+        worker.reset();
+}
+
+template <class Worker> void stop_and_drop(std::unique_ptr<Worker>& worker)
+{
+    if (!worker)
+        return;
+    worker->stop();
+    worker.reset();
+}
 }
 
 // clang-format off
@@ -187,30 +205,48 @@ void routewarden_frame::apply_config_change()
 
 void routewarden_frame::start_workers()
 {
-    // Filled in with timer_thread and process_messages_thread.
+    timer = std::make_unique<timer_thread>(this);
+    timer->load_settings(*config);
+    run_or_drop(timer);
+    process_messages = std::make_unique<process_messages_thread>(this);
+    process_messages->load_settings(*config);
+    run_or_drop(process_messages);
 }
 
-void routewarden_frame::start_telemetry([[maybe_unused]] std::uint32_t port)
+void routewarden_frame::start_telemetry(std::uint32_t port)
 {
-    // Filled in with telemetry_thread.
+    telemetry = std::make_unique<telemetry_thread>(this);
+    telemetry->set_port(port);
+    run_or_drop(telemetry);
 }
 
 void routewarden_frame::pause_workers()
 {
-    // Filled in with timer_thread and process_messages_thread.
+    if (timer)
+        timer->Pause();
+    if (process_messages)
+        process_messages->Pause();
 }
 
 void routewarden_frame::reload_workers()
 {
-    // Filled in with timer_thread and process_messages_thread.
+    if (process_messages)
+        process_messages->load_settings(*config);
+    if (timer)
+        timer->load_settings(*config);
 }
 
 void routewarden_frame::resume_workers()
 {
-    // Filled in with timer_thread and process_messages_thread.
+    if (process_messages)
+        process_messages->Resume();
+    if (timer)
+        timer->Resume();
 }
 
 void routewarden_frame::stop_workers()
 {
-    // Filled in with timer_thread and process_messages_thread.
+    stop_and_drop(process_messages);
+    stop_and_drop(timer);
+    stop_and_drop(telemetry);
 }

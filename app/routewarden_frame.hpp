@@ -15,8 +15,11 @@
 #include <wx/weakref.h>
 
 class log_viewer;
+class process_messages_thread;
 class routewarden_options;
 class taskbar_icon;
+class telemetry_thread;
+class timer_thread;
 
 class routewarden_frame : public wxFrame {
 public:
@@ -62,7 +65,7 @@ private:
     // Delivery worker first, then polling worker.
     void resume_workers();
     // Delivery worker, then polling worker (its connection aborted and its loop stopped first),
-    // each waited for.
+    // then the telemetry worker, each waited for.
     void stop_workers();
 
     wxAuiManager aui_manager;
@@ -75,6 +78,10 @@ private:
     std::unique_ptr<wxFileSystemWatcher> watcher;
     routewarden_options* open_options = nullptr;
     bool close_after_options = false;
+    // Joinable: the window waits for each worker's end before it goes; empty when not running.
+    std::unique_ptr<timer_thread> timer;
+    std::unique_ptr<process_messages_thread> process_messages;
+    std::unique_ptr<telemetry_thread> telemetry;
 
     wxDECLARE_EVENT_TABLE();
 };

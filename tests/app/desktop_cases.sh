@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program on a real (virtual) desktop, driven as a person would: through the tray icon,
 # its menu, the dialogs, the mouse and the keyboard. Runs inside tests/desktop/on-desktop.
-#   desktop_cases.sh <case> <path of routewarden>
+#   desktop_cases.sh <case> <path of routewarden> [<coordinate_simulator> <tracking_stub>]
 # ROUTEWARDEN_SHOTS=<folder> keeps a screenshot of every step worth looking at.
 set -euo pipefail
 case_name=$1
@@ -143,6 +143,35 @@ wait_exit() {
   wait "$1" || code=$?
 }
 
+peers=$HOME/peers
+# start_peer <name> <program> <args...>: a loopback peer on a free port; sets peer_port to it.
+start_peer() {
+  mkdir -p "$peers"
+  "$2" --port 0 "${@:3}" >"$peers/$1.out" 2>"$peers/$1.err" </dev/null &
+  apps+=($!)
+  wait_until 10 test -s "$peers/$1.out" || fail "$1 did not start"
+  peer_port=$(head -n1 "$peers/$1.out")
+}
+
+# start_with_peers <coordinate_simulator> <tracking_stub> <stub args...>: the agent with settings
+# pointing at a fresh simulator and stub; what the stub receives lands in $peers/service.out.
+start_with_peers() {
+  export TZ=UTC
+  start_peer coordinates "$1"
+  local coordinate_port=$peer_port
+  start_peer service "$2" "${@:3}"
+  mkdir -p "$HOME/Quillbank/config"
+  cat >"$HOME/Quillbank/config/.routewarden" <<SETTINGS
+tracking_server_address=http://127.0.0.1:$peer_port/api/registers/hoz_dm/model/mob_device_service/objects
+coordinate_server_address=127.0.0.1
+coordinate_server_port=$coordinate_port
+debug=0
+device=e2e-vehicle
+SETTINGS
+  started=$(date -u +%s)
+  start_program
+}
+
 case $case_name in
 second_copy)
   start_program
@@ -268,6 +297,81 @@ russian)
   kill -TERM "$app"
   wait_exit "$app"
   [ "$code" -eq 0 ] || fail "SIGTERM did not end the program with 0"
+  ;;
+
+end_to_end)
+  # The agent against a simulated coordinate server and a stub service, both on loopback.
+  start_with_peers "$3" "$4"
+  start_peer moved_coordinates "$3"
+  moved_port=$peer_port
+
+  # The first position becomes a message once a second one has arrived, about 30 s after start.
+  wait_until 40 grep -q '^}$' "$peers/service.out" || fail "no message reached the service within 40 s"
+  message=$(awk 'NR > 1 && !/^POST / { print } /^}$/ { exit }' "$peers/service.out")
+  stamp=$(printf '%s\n' "$message" | sed -n 's/^        "data_position": "\(.*\)",$/\1/p')
+  stamp_seconds=$(date -u -d "$stamp" +%s) || fail "no sample time in the message"
+  ((stamp_seconds >= started && stamp_seconds <= $(date -u +%s))) || fail "sample time $stamp out of range"
+  expected=$(cat <<MESSAGE
+{
+    "entityType": "mob_device_service",
+    "attributes": {
+        "status_service": "WORKING",
+        "device": "e2e-vehicle",
+        "roadid": "Road 7",
+        "railasset": "Signal 14",
+        "stationway": "",
+        "direction": "Northbound",
+        "railway": "Riverside line",
+        "railway_desc": "Riverside line",
+        "rail_km": "12",
+        "rail_pk": "1",
+        "rail_m": "0",
+        "speed_gps": "54.5",
+        "data_position": "$stamp",
+        "timezone": "+00:00",
+        "accuracy_coord": "1",
+        "x_coord": "37.728000000000002",
+        "y_coord": "55.822000000000003",
+        "software_version": "1.650"
+    }
+}
+MESSAGE
+)
+  [ "$message" = "$expected" ] || fail "the service received: $message"
+  grep -qx "POST /api/registers/hoz_dm/model/mob_device_service/objects?device=e2e-vehicle" "$peers/service.out" ||
+    fail "the message went to another address"
+
+  # The status bar, read off the screen: its two texts appear nowhere else.
+  tray_menu 1
+  find_window Routewarden
+  sleep 0.5 # nothing announces the first paint
+  import -window root "$HOME/screen.png"
+  convert "$HOME/screen.png" -resize 200% "$HOME/screen-large.png"
+  screen_text=$(tesseract "$HOME/screen-large.png" - 2>/dev/null | tr '\n' ' ')
+  [[ $screen_text == *"Messages in queue: "*" sent: "* ]] || fail "no delivery counts in the status bar: $screen_text"
+  [[ $screen_text == *"Coordinate server: North"* ]] || fail "no position in the status bar: $screen_text"
+  shot status
+
+  # An edit by hand moves the agent to another coordinate server.
+  sleep 0.1 # a later modification time than the write above: the file system's clock is coarse
+  sed -i "s/^coordinate_server_port=.*/coordinate_server_port=$moved_port/" "$HOME/Quillbank/config/.routewarden"
+  wait_until 10 log_has "Coordinate server: 127.0.0.1:$moved_port" || fail "the new port was not logged"
+  rows=$(grep -noF -e "Configuration changed" -e "Service address:" -e "Coordinate server: 127.0.0.1:" "$(log_file)" |
+    tail -n 3 | cut -d: -f2-)
+  [ "$rows" = "Configuration changed
+Service address:
+Coordinate server: 127.0.0.1:" ] || fail "rows after the change: $rows"
+
+  tray_menu 3
+  wait_until 2 process_ended "$app" || fail "\"Exit\" did not end the program within 2 s"
+  ;;
+
+exit_in_flight)
+  # A service that takes the message and never answers: "Exit" must not wait for it.
+  start_with_peers "$3" "$4" hang
+  wait_until 40 grep -q '^POST ' "$peers/service.out" || fail "no message reached the service within 40 s"
+  tray_menu 3
+  wait_until 2 process_ended "$app" || fail "\"Exit\" with a delivery in flight took more than 2 s"
   ;;
 
 *)

@@ -1,0 +1,80 @@
+#pragma once
+// The coordinate poller: every poll period it asks the coordinate server for the position,
+// shows it in the status bar, and hands every record but the newest to the sender.
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <string>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <wx/confbase.h>
+#include <wx/event.h>
+#include <wx/string.h>
+#include <wx/thread.h>
+
+#include "app/settings_handover.hpp"
+#include "app/worker_thread.hpp"
+#include "coordinates/answer_layout.hpp"
+#include "coordinates/position_record.hpp"
+
+struct poll_timing {
+    std::chrono::milliseconds period = std::chrono::seconds(10);
+    // A repeat of the newest record is queued once the server has had no position this long.
+    std::chrono::seconds repeat_interval = std::chrono::seconds(180);
+    // Bounds the connection attempt and each wait of the exchange.
+    std::chrono::milliseconds wait_limit = std::chrono::seconds(3);
+};
+
+class timer_thread : public worker_thread {
+public:
+    // The first cycle runs one period after construction.
+    timer_thread(wxEvtHandler* owner, poll_timing timing = {});
+    ~timer_thread() override;
+
+    // Main thread, before the start or while paused: the next cycle connects with the new values.
+    void load_settings(wxConfigBase& config);
+    // Any thread: ends an exchange in flight and the loop at once.
+    void request_stop() override;
+
+protected:
+    ExitCode Entry() override;
+
+private:
+    struct settings_values {
+        wxString address;
+        wxString port;
+        wxString device;
+    };
+
+    bool stop_requested() { return stop_requested_ || TestDestroy(); }
+    void wait_for_tick();
+    void coordinate_tick(const boost::system::error_code& error);
+    // Takes new settings, if any, and then closes the connection.
+    void take_settings();
+    void poll(const settings_values& settings);
+    bool connect_to_server(const std::string& host, const std::string& port);
+    void exchange(answer_buffer& buffer);
+    void take_answer(const answer_buffer& buffer, const wxString& device);
+    void repeat_check();
+    void hand_off();
+    void close_socket();
+    // Runs one asynchronous socket operation to its end on this thread, within the wait limit;
+    // true when it succeeded.
+    template <class Start> bool await(Start start);
+
+    wxEvtHandler* owner_;
+    poll_timing timing_;
+    boost::asio::io_context loop_;
+    boost::asio::steady_timer poll_timer_;
+    boost::asio::io_context socket_context_;
+    boost::asio::ip::tcp::resolver resolver_;
+    boost::asio::ip::tcp::socket coordinate_socket_;
+    double request_value_ = 0.0;
+    std::deque<position_record> pending_records_;
+    std::atomic<bool> stop_requested_{false};
+
+    settings_handover<settings_values> offered_settings_;
+    settings_values settings_; // the worker's own copy
+};

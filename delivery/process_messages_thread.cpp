@@ -1,0 +1,168 @@
+#include "delivery/process_messages_thread.hpp"
+
+#include <ctime>
+
+#include <boost/format.hpp>
+#include <wx/ffile.h>
+#include <wx/filename.h>
+#include <wx/convauto.h>
+#include <wx/intl.h>
+#include <wx/log.h>
+
+#include "app/settings_keys.hpp"
+#include "app/thread_events.hpp"
+#include "delivery/delivery_outcome.hpp"
+#include "delivery/message_store.hpp"
+#include "delivery/tracking_request.hpp"
+
+namespace {
+// A transfer may not hold the store, and with it the poller, for longer than this.
+constexpr long connect_timeout_seconds = 5;
+constexpr long transfer_timeout_seconds = 15;
+
+std::size_t append_answer(char* data, std::size_t size, std::size_t count, void* answer)
+{
+    static_cast<std::string*>(answer)->append(data, size * count);
+    return size * count;
+}
+
+void write_dump(wxFileName folder, const wxString& name, const std::string& bytes)
+{
+    wxLogNull quiet; // failures to write a dump are not reported
+    if (!folder.Mkdir(0777, wxPATH_MKDIR_FULL))
+        return;
+    folder.SetFullName(name);
+    wxFFile file(folder.GetFullPath(), "w");
+    if (file.IsOpened())
+        file.Write(bytes.data(), bytes.size());
+}
+}
+
+process_messages_thread::process_messages_thread(wxEvtHandler* owner)
+    : owner_(owner)
+{
+    curl_global_init(CURL_GLOBAL_ALL);
+    handle_ = curl_easy_init();
+    if (!handle_)
+        return;
+    // Options that hold for every transfer of the handle's life.
+    curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, connect_timeout_seconds);
+    curl_easy_setopt(handle_, CURLOPT_TIMEOUT, transfer_timeout_seconds);
+    // Decode gzip or deflate answers; the request's own Accept-Encoding header stays the one sent.
+    curl_easy_setopt(handle_, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &process_messages_thread::on_progress);
+    curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &append_answer);
+    curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &answer_);
+}
+
+process_messages_thread::~process_messages_thread()
+{
+    if (handle_)
+        curl_easy_cleanup(handle_);
+    curl_global_cleanup();
+}
+
+void process_messages_thread::load_settings(wxConfigBase& config)
+{
+    settings_values loaded;
+    loaded.tracking_server_address =
+        config.Read(settings::tracking_server_address, settings::default_tracking_server_address);
+    loaded.proxy_server_address = config.Read(settings::proxy_server_address, wxString());
+    loaded.device = config.Read(settings::device, wxString());
+    loaded.debug = config.ReadBool(settings::debug, false);
+    queue_log_info(owner_, wxString::Format(_("Service address: %s"), loaded.tracking_server_address));
+    offered_settings_.offer(std::move(loaded));
+}
+
+void process_messages_thread::request_stop()
+{
+    stop_requested_ = true;
+    notification_queue.Post(0); // wakes a waiting sender; a 0 sends nothing
+}
+
+int process_messages_thread::on_progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<process_messages_thread*>(self)->stop_requested_ ? 1 : 0;
+}
+
+wxThread::ExitCode process_messages_thread::Entry()
+{
+    while (!stop_requested()) {
+        unsigned int waiting = 0;
+        if (notification_queue.Receive(waiting) != wxMSGQUEUE_NO_ERROR)
+            break;
+        if (waiting == 0 || stop_requested_)
+            continue;
+        send_pending_messages();
+        wxMutexLocker lock(message_store_mutex);
+        while (message_store.size() > max_kept_messages)
+            message_store.pop_front();
+    }
+    return 0;
+}
+
+void process_messages_thread::send_pending_messages()
+{
+    if (auto offered = offered_settings_.take())
+        settings_ = std::move(*offered);
+    wxMutexLocker lock(message_store_mutex);
+    while (!message_store.empty() && !stop_requested_) {
+        queue_status_text(owner_, status_field_delivery,
+                          (boost::wformat(_("Messages in queue: %1% sent: %2%").ToStdWstring()) %
+                           message_store.size() % sent_count_)
+                              .str());
+        const std::string& message = message_store.front();
+        const CURLcode transfer = send_head_message(message);
+        long status = 0;
+        if (handle_)
+            curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+        const delivery_outcome outcome = classify_delivery(status, transfer, answer_);
+        if (outcome.result == delivery_result::delivered) {
+            message_store.pop_front();
+            ++sent_count_;
+            continue;
+        }
+        if (settings_.debug && outcome.result != delivery_result::http_failure)
+            save_debug_dump(message, answer_);
+        queue_log_error(owner_, wxString(outcome.text.data(), wxConvAuto(), outcome.text.size()));
+        break;
+    }
+}
+
+
+CURLcode process_messages_thread::send_head_message(const std::string& message)
+{
+    answer_.clear();
+    if (!handle_)
+        return CURLE_FAILED_INIT;
+    const std::string url = tracking_url(settings_.tracking_server_address, settings_.device);
+    curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, message.data()); // read in place, under the store's lock
+    curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE, static_cast<long>(message.size()));
+    curl_easy_setopt(handle_, CURLOPT_VERBOSE, 1L);
+    // Set on every transfer: an empty setting means a direct connection, whatever an earlier
+    // setting or the environment's proxy variables say.
+    const std::string proxy = settings_.proxy_server_address.ToStdString();
+    curl_easy_setopt(handle_, CURLOPT_PROXY, proxy.c_str());
+    curl_slist* headers = nullptr;
+    for (const char* header : tracking_request::headers)
+        headers = curl_slist_append(headers, header);
+    curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
+    const CURLcode result = curl_easy_perform(handle_);
+    curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(headers);
+    return result;
+}
+
+void process_messages_thread::save_debug_dump(const std::string& message, const std::string& answer)
+{
+    const auto now = static_cast<std::size_t>(std::time(nullptr));
+    wxFileName folder = wxFileName::DirName(wxFileName::GetHomeDir());
+    folder.AppendDir("Quillbank");
+    folder.AppendDir("routewarden");
+    write_dump(folder, wxString::Format("msg_%zu.json", now), message);
+    write_dump(folder, wxString::Format("res_%zu.json", now), answer);
+}

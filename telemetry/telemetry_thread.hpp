@@ -1,0 +1,56 @@
+#pragma once
+// Broadcasts an XML status request over UDP every five seconds and keeps the replies that
+// arrived since the previous request, by sender address. Reports nothing to the window.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/udp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <wx/event.h>
+#include <wx/thread.h>
+
+#include "app/worker_thread.hpp"
+
+class telemetry_thread : public worker_thread {
+public:
+    static constexpr std::chrono::nanoseconds default_interval = std::chrono::seconds(5);
+
+    // The first request goes out one interval after construction.
+    telemetry_thread(wxEvtHandler* owner, std::chrono::nanoseconds interval = default_interval);
+    ~telemetry_thread() override;
+
+    // Before the start only; the UDP port is the low 16 bits.
+    void set_port(std::uint32_t port) { port_ = port; }
+    // Any thread: ends the thread at once, also between two ticks.
+    void request_stop() override;
+    // A copy of the replies of the last cycle (sender address text to the reply bytes).
+    std::map<std::string, std::string> telemetry_replies() const;
+
+    // The request text: an XML declaration and <subsystem command="status"/>.
+    static std::string status_request();
+
+protected:
+    ExitCode Entry() override;
+
+private:
+    void telemetry_tick(const boost::system::error_code& error);
+    void wait_for_tick();
+
+    wxEvtHandler* owner_;
+    boost::asio::io_context io_;
+    boost::asio::steady_timer timer_;
+    boost::asio::ip::udp::endpoint destination_;
+    boost::asio::ip::udp::socket socket_;
+    boost::asio::ip::udp::endpoint sender_;
+    std::uint32_t port_ = 0;
+    std::chrono::nanoseconds interval_;
+    std::atomic<bool> stop_requested_{false};
+
+    mutable std::mutex replies_mutex_;
+    std::map<std::string, std::string> telemetry_replies_;
+};

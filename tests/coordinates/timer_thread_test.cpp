@@ -1,0 +1,234 @@
+// The poller against a real coordinate server on loopback, with a short period.
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/fileconf.h>
+#include <wx/memconf.h>
+
+#include "app/thread_events.hpp"
+
+#include "coordinates/coordinate_codec.hpp"
+#include "coordinates/timer_thread.hpp"
+#include "delivery/tracking_message.hpp"
+#include "event_sink.hpp"
+#include "shared_store.hpp"
+#include "tools/coordinate_simulator.hpp"
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr poll_timing fast{200ms, 180s, 500ms};
+
+// The message without its clock line, which depends on when the answer was decoded.
+std::string without_clock(const std::string& message)
+{
+    std::istringstream lines(message);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("\"data_position\"") == std::string::npos)
+            kept += line + "\n";
+    return kept;
+}
+
+std::string expected_message(const answer_buffer& answer)
+{
+    return without_clock(make_tracking_message(*decode_answer(answer, "bus-7", 0)));
+}
+
+std::size_t count_in(const std::vector<reported_event>& events, wxEventType type, const wxString& fragment)
+{
+    std::size_t n = 0;
+    for (const auto& e : events)
+        n += e.type == type && e.text.Contains(fragment);
+    return n;
+}
+
+class poller_test : public testing::Test {
+protected:
+    void SetUp() override { reset_shared_store(); }
+    void TearDown() override
+    {
+        if (worker_)
+            stop();
+    }
+
+    void start(unsigned short port, poll_timing timing = fast, const wxString& device = "bus-7")
+    {
+        worker_ = std::make_unique<timer_thread>(&sink_, timing);
+        worker_->load_settings(*settings(port, device));
+        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
+    }
+
+    static std::unique_ptr<wxConfigBase> settings(unsigned short port, const wxString& device)
+    {
+        auto config = std::make_unique<wxMemoryConfig>();
+        config->Write("coordinate_server_address", "127.0.0.1");
+        config->Write("coordinate_server_port", wxString::Format("%u", port));
+        config->Write("device", device);
+        return config;
+    }
+
+    void stop()
+    {
+        worker_->stop();
+        worker_.reset();
+    }
+
+    // As the window does it: with the worker paused.
+    void configure(unsigned short port)
+    {
+        const auto config = settings(port, "bus-7");
+        worker_->Pause();
+        worker_->load_settings(*config);
+        worker_->Resume();
+    }
+
+    // Takes the poller's notifications as the sender would, until one reports `count` messages.
+    static bool wait_for_stored(unsigned int count, std::chrono::milliseconds timeout = 10s)
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        unsigned int value = 0;
+        while (std::chrono::steady_clock::now() < end)
+            if (notification_queue.ReceiveTimeout(100, value) == wxMSGQUEUE_NO_ERROR && value == count)
+                return true;
+        return false;
+    }
+
+    std::size_t count(wxEventType type, const wxString& fragment) const { return count_in(sink_.events(), type, fragment); }
+
+    event_sink sink_;
+    std::unique_ptr<timer_thread> worker_;
+};
+}
+
+TEST_F(poller_test, hands_off_every_answer_but_the_newest)
+{
+    coordinate_simulator server(0, simulator_mode::no_data);
+    server.script({simulator_mode::data, simulator_mode::data, simulator_mode::data});
+    start(server.port());
+    EXPECT_TRUE(sink_.wait_for_text(EVT_LOG_INFO, wxString::Format("Coordinate server: 127.0.0.1:%u", server.port())));
+
+    ASSERT_TRUE(wait_for_stored(2));
+    ASSERT_TRUE(server.wait_for_requests(4, 5s)); // C and a cycle after it without data
+    const auto answers = server.positions_sent();
+    ASSERT_EQ(answers.size(), 3u);
+    const auto messages = stored_messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(without_clock(messages[0]), expected_message(answers[0]));
+    EXPECT_EQ(without_clock(messages[1]), expected_message(answers[1]));
+
+    // The first cycle only connects; the status then shows each position as received.
+    const auto events = sink_.events();
+    std::vector<wxString> statuses;
+    for (const auto& e : events)
+        if (e.type == EVT_STATUS_TEXT) {
+            EXPECT_EQ(e.field, status_field_coordinates);
+            statuses.push_back(e.text);
+        }
+    ASSERT_GE(statuses.size(), 4u);
+    EXPECT_EQ(statuses[0], "Coordinate server: no data.");
+    EXPECT_EQ(statuses[1], "Coordinate server: Northbound-Riverside line 12 km 0 m Lat=55.822 Lon=37.728.");
+    EXPECT_EQ(statuses[2], "Coordinate server: Northbound-Riverside line 12 km 137.5 m Lat=55.8228 Lon=37.7292.");
+    EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
+}
+
+TEST_F(poller_test, repeats_the_last_position_while_the_server_has_none)
+{
+    coordinate_simulator server(0, simulator_mode::no_data);
+    server.script({simulator_mode::data});
+    start(server.port(), poll_timing{200ms, 2s, 500ms});
+
+    // The repeat hands off the answer; the next repeat, one interval later, hands off the first.
+    ASSERT_TRUE(wait_for_stored(1, 10s));
+    ASSERT_TRUE(wait_for_stored(2, 10s));
+    const auto messages = stored_messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(without_clock(messages[0]), expected_message(server.positions_sent().at(0)));
+    EXPECT_NE(messages[1].find("\"status_service\": \"\""), std::string::npos);
+    EXPECT_NE(messages[1].find("\"speed_gps\": \"0\""), std::string::npos);
+}
+
+TEST_F(poller_test, without_a_device_never_connects)
+{
+    coordinate_simulator server;
+    start(server.port(), fast, "");
+    ASSERT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Bad device ID"));
+    ASSERT_TRUE(sink_.wait_for([](const std::vector<reported_event>& events) { return events.size() >= 4; }));
+    EXPECT_EQ(server.requests(), 0u);
+    unsigned int value = 0;
+    EXPECT_EQ(notification_queue.ReceiveTimeout(0, value), wxMSGQUEUE_TIMEOUT);
+}
+
+TEST_F(poller_test, reconnects_after_the_server_went_away)
+{
+    std::unique_ptr<coordinate_simulator> server = std::make_unique<coordinate_simulator>();
+    const unsigned short port = server->port();
+    start(port);
+    ASSERT_TRUE(server->wait_for_requests(1, 5s));
+    server.reset();
+    ASSERT_TRUE(sink_.wait_for_text(EVT_LOG_ERROR, "CoordServer receive error"));
+    sink_.clear();
+    // Down: silent, every cycle shows no data and still notifies.
+    ASSERT_TRUE(sink_.wait_for([](const std::vector<reported_event>& events) {
+        return count_in(events, EVT_STATUS_TEXT, "Coordinate server: no data.") >= 3;
+    }));
+    EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
+
+    server = std::make_unique<coordinate_simulator>(port);
+    ASSERT_TRUE(server->wait_for_requests(1, 5s));
+    EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
+}
+
+TEST_F(poller_test, a_closing_or_silent_server_fails_the_exchange_and_is_reconnected)
+{
+    coordinate_simulator server(0, simulator_mode::close);
+    start(server.port());
+    ASSERT_TRUE(sink_.wait_for_text(EVT_LOG_ERROR, "CoordServer receive error"));
+
+    server.set_mode(simulator_mode::hang);
+    ASSERT_TRUE(sink_.wait_for_text(EVT_LOG_ERROR, "CoordServer wait error"));
+    const std::size_t before = server.requests();
+    server.set_mode(simulator_mode::data);
+    ASSERT_TRUE(server.wait_for_requests(before + 1, 5s));
+    EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
+}
+
+TEST_F(poller_test, short_answers_read_as_zero_fields)
+{
+    coordinate_simulator server(0, simulator_mode::short_answer);
+    start(server.port());
+    EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: - 0 km 0 m Lat=0 Lon=0."));
+}
+
+TEST_F(poller_test, new_settings_take_effect_on_the_next_cycle)
+{
+    coordinate_simulator first;
+    coordinate_simulator second;
+    start(first.port());
+    ASSERT_TRUE(first.wait_for_requests(1, 5s));
+    configure(second.port());
+    EXPECT_TRUE(sink_.wait_for_text(EVT_LOG_INFO, wxString::Format("Coordinate server: 127.0.0.1:%u", second.port())));
+    ASSERT_TRUE(second.wait_for_requests(1, 5s));
+    const std::size_t first_requests = first.requests();
+    ASSERT_TRUE(second.wait_for_requests(3, 5s));
+    EXPECT_EQ(first.requests(), first_requests);
+}
+
+TEST_F(poller_test, stops_at_once_while_idle_and_while_the_server_hangs)
+{
+    coordinate_simulator server(0, simulator_mode::hang);
+    start(server.port(), poll_timing{10s, 180s, 3s});
+    auto started = std::chrono::steady_clock::now();
+    stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+
+    start(server.port(), poll_timing{100ms, 180s, 3s});
+    ASSERT_TRUE(server.wait_for_requests(1, 5s)); // now blocked in a wait of up to 3 s
+    started = std::chrono::steady_clock::now();
+    stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+}

@@ -1,0 +1,275 @@
+// The sender against a real HTTP peer on loopback.
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/fileconf.h>
+#include <wx/memconf.h>
+
+#include "app/thread_events.hpp"
+
+#include "delivery/process_messages_thread.hpp"
+#include "event_sink.hpp"
+#include "eventually.hpp"
+#include "shared_store.hpp"
+#include "temp_home.hpp"
+#include "tools/tracking_stub.hpp"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+stub_reply reply(const std::string& command)
+{
+    stub_reply parsed;
+    EXPECT_TRUE(parse_stub_reply(command, parsed)) << command;
+    return parsed;
+}
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class sender_test : public testing::Test {
+protected:
+    void SetUp() override { reset_shared_store(); }
+    void TearDown() override
+    {
+        if (worker_)
+            stop();
+    }
+
+    void start(const std::string& address, const std::string& device = "bus-7", bool debug = false,
+               const std::string& proxy = "")
+    {
+        worker_ = std::make_unique<process_messages_thread>(&sink_);
+        worker_->load_settings(*settings(address, device, debug, proxy));
+        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
+    }
+
+    static std::unique_ptr<wxConfigBase> settings(const std::string& address, const std::string& device, bool debug,
+                                                  const std::string& proxy)
+    {
+        auto config = std::make_unique<wxMemoryConfig>();
+        config->Write("tracking_server_address", wxString(address));
+        config->Write("device", wxString::FromUTF8(device));
+        config->Write("debug", debug);
+        if (!proxy.empty())
+            config->Write("proxy_server_address", wxString(proxy));
+        return config;
+    }
+
+    void stop()
+    {
+        worker_->stop();
+        worker_.reset();
+    }
+
+    // As the window does it: with the worker paused.
+    void configure(const std::string& address, const std::string& device, bool debug, const std::string& proxy)
+    {
+        const auto config = settings(address, device, debug, proxy);
+        worker_->Pause();
+        worker_->load_settings(*config);
+        worker_->Resume();
+    }
+
+    // What the poller does: append messages and post the store's size, under the store's lock.
+    static void produce(const std::vector<std::string>& messages)
+    {
+        wxMutexLocker lock(message_store_mutex);
+        message_store.insert(message_store.end(), messages.begin(), messages.end());
+        notification_queue.Post(static_cast<unsigned int>(message_store.size()));
+    }
+
+    bool wait_for_error(const wxString& text) { return sink_.wait_for_text(EVT_LOG_ERROR, text, 20s); }
+
+    std::vector<wxString> texts(wxEventType type) const
+    {
+        std::vector<wxString> found;
+        for (const auto& e : sink_.events())
+            if (e.type == type)
+                found.push_back(e.text);
+        return found;
+    }
+
+    event_sink sink_;
+    std::unique_ptr<process_messages_thread> worker_;
+};
+}
+
+TEST_F(sender_test, posts_oldest_first_and_keeps_the_rejected_one_and_what_follows_it)
+{
+    tracking_stub stub;
+    stub.script({reply("accept"), reply("reject 42 position out of line")});
+    start(stub.url());
+    EXPECT_TRUE(sink_.wait_for_text(EVT_LOG_INFO, "Service address: " + stub.url()));
+
+    produce({"one\n", "two\n", "three\n"});
+    ASSERT_TRUE(wait_for_error(" position out of line"));
+    ASSERT_EQ(stub.requests().size(), 2u);
+    EXPECT_EQ(stub.requests()[0].body, "one\n");
+    EXPECT_EQ(stub.requests()[1].body, "two\n");
+    EXPECT_EQ(stored_messages(), (std::vector<std::string>{"two\n", "three\n"}));
+    EXPECT_EQ(texts(EVT_STATUS_TEXT),
+              (std::vector<wxString>{"Messages in queue: 3 sent: 0", "Messages in queue: 2 sent: 1"}));
+    for (const auto& e : sink_.events()) {
+        if (e.type == EVT_STATUS_TEXT) {
+            EXPECT_EQ(e.field, status_field_delivery);
+        }
+    }
+
+    // The next notification starts again with the rejected message.
+    produce({});
+    ASSERT_TRUE(stub.wait_for_requests(4, 10s));
+    EXPECT_EQ(stub.requests()[2].body, "two\n");
+    EXPECT_EQ(stub.requests()[3].body, "three\n");
+    ASSERT_TRUE(eventually([] { return stored_messages().empty(); }, 5s));
+    EXPECT_EQ(texts(EVT_LOG_ERROR).size(), 1u);
+}
+
+TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_answer)
+{
+    tracking_stub stub;
+    stub.set_reply(reply("gzip"));
+    start(stub.url(), "bus 7/ü&x=1");
+    const std::string message = "{\n    \"entityType\": \"mob_device_service\"\n}\n";
+    produce({message});
+    ASSERT_TRUE(stub.wait_for_requests(1, 10s));
+    ASSERT_TRUE(eventually([] { return stored_messages().empty(); }, 5s))
+        << "an accepted, compressed answer must not leave the message for another try";
+
+    const received_request request = stub.requests()[0];
+    EXPECT_EQ(request.target, "/api/registers/hoz_dm/model/mob_device_service/objects?device=bus%207%2F%C3%BC%26x%3D1");
+    EXPECT_EQ(request.body, message);
+    std::vector<std::pair<std::string, std::string>> own_headers;
+    for (const auto& [name, value] : request.headers)
+        if (name == "Accept-Encoding" || name == "Content-Type" || name == "X-API-Key")
+            own_headers.emplace_back(name, value);
+    EXPECT_EQ(own_headers, (std::vector<std::pair<std::string, std::string>>{
+                               {"Accept-Encoding", "gzip,deflate"},
+                               {"Content-Type", "application/json"},
+                               {"X-API-Key", "mv4pzkatrwqyenhlbu"}}));
+    EXPECT_TRUE(texts(EVT_LOG_ERROR).empty());
+}
+
+TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failures)
+{
+    temp_home home;
+    const fs::path dumps = fs::path(home.path()) / "Quillbank" / "routewarden";
+    tracking_stub stub;
+    start(stub.url(), "bus-7", true);
+
+    const auto fail_with = [&](const std::string& command, const wxString& row) {
+        sink_.clear();
+        fs::remove_all(dumps);
+        stub.set_reply(reply(command));
+        produce({"message for " + command + "\n"});
+        EXPECT_TRUE(wait_for_error(row)) << command;
+        EXPECT_EQ(stored_messages().size(), 1u) << command;
+        reset_shared_store();
+    };
+    const auto dump_pair = [&]() -> std::vector<std::string> {
+        std::vector<std::string> contents;
+        if (fs::exists(dumps))
+            for (const auto& entry : fs::directory_iterator(dumps))
+                contents.push_back(entry.path().filename().string().substr(0, 4) + read_file(entry.path()));
+        std::sort(contents.begin(), contents.end());
+        return contents;
+    };
+
+    fail_with("http 503", "HTTP error code: 503.");
+    EXPECT_TRUE(dump_pair().empty()) << "HTTP failures leave no dump";
+    fail_with("redirect", "HTTP error code: 302.");
+    EXPECT_TRUE(dump_pair().empty());
+
+    fail_with("malformed", "<unspecified file>(1): ");
+    auto pair = dump_pair();
+    ASSERT_EQ(pair.size(), 2u);
+    EXPECT_EQ(pair[0], "msg_message for malformed\n");
+    EXPECT_EQ(pair[1].substr(0, 4), "res_");
+
+    fail_with("reject 7", "--");
+    pair = dump_pair();
+    ASSERT_EQ(pair.size(), 2u);
+    EXPECT_EQ(pair[1], "res_{\"code\": \"7\"}");
+
+    // Nobody listens: a transfer failure with libcurl's text and an empty answer dump.
+    configure("http://127.0.0.1:1/objects", "bus-7", true, "");
+    fail_with("accept", "Couldn't connect to server");
+    pair = dump_pair();
+    ASSERT_EQ(pair.size(), 2u);
+    EXPECT_EQ(pair[0], "msg_message for accept\n");
+    EXPECT_EQ(pair[1], "res_");
+}
+
+TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
+{
+    start("http://127.0.0.1:1/objects");
+    std::vector<std::string> twelve;
+    for (int i = 1; i <= 12; ++i)
+        twelve.push_back("message " + std::to_string(i) + "\n");
+    produce(twelve);
+    ASSERT_TRUE(wait_for_error("Couldn't connect to server"));
+    ASSERT_TRUE(eventually([] { return stored_messages().size() == 10; }, 5s));
+    EXPECT_EQ(stored_messages().front(), "message 3\n");
+    EXPECT_EQ(stored_messages().back(), "message 12\n");
+}
+
+TEST_F(sender_test, uses_the_proxy_only_while_one_is_configured)
+{
+    tracking_stub service;
+    tracking_stub proxy;
+    start(service.url(), "bus-7", false, proxy.url(""));
+    produce({"via proxy\n"});
+    ASSERT_TRUE(proxy.wait_for_requests(1, 10s));
+    EXPECT_EQ(proxy.requests()[0].target, service.url() + "?device=bus-7");
+
+    // An emptied setting means a direct connection, also when the environment names a proxy.
+    setenv("http_proxy", proxy.url("").c_str(), 1);
+    configure(service.url(), "bus-7", false, "");
+    produce({"direct\n"});
+    ASSERT_TRUE(service.wait_for_requests(1, 10s));
+    unsetenv("http_proxy");
+    EXPECT_EQ(service.requests()[0].body, "direct\n");
+    EXPECT_EQ(proxy.requests().size(), 1u);
+}
+
+TEST_F(sender_test, a_service_that_never_answers_times_out)
+{
+    tracking_stub stub;
+    stub.set_reply(reply("hang"));
+    start(stub.url());
+    produce({"waits\n"});
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(wait_for_error("Timeout was reached"));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 17s);
+    EXPECT_EQ(stored_messages().size(), 1u);
+}
+
+TEST_F(sender_test, stops_at_once_when_idle_and_during_a_transfer)
+{
+    tracking_stub stub;
+    stub.set_reply(reply("hang"));
+    start(stub.url());
+    // Idle: waiting for a notification that never comes.
+    std::this_thread::sleep_for(100ms);
+    auto started = std::chrono::steady_clock::now();
+    stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+
+    start(stub.url());
+    produce({"in flight\n"});
+    ASSERT_TRUE(stub.wait_for_requests(1, 10s));
+    started = std::chrono::steady_clock::now();
+    stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+}

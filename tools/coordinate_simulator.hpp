@@ -1,0 +1,73 @@
+#pragma once
+// A stand-in coordinate server on 127.0.0.1: answers each 64-byte request with the fixed answer
+// layout for a vehicle moving along a made-up line, or misbehaves on demand.
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+
+#include "coordinates/answer_layout.hpp"
+
+enum class simulator_mode {
+    data,         // a position in every answer
+    no_data,      // a full answer whose data flag is zero
+    close,        // close the connection instead of answering
+    hang,         // read the request and never answer
+    short_answer, // only the first 20 bytes of a position
+    odd_answer,   // texts without terminator, negative speed, unknown place kind
+};
+
+// "data", "nodata", "close", "hang", "short", "odd"; false for anything else.
+bool parse_simulator_mode(const std::string& word, simulator_mode& mode);
+
+// The answer for the n-th position (n from 0) of the made-up journey.
+answer_buffer journey_answer(std::size_t n);
+
+class coordinate_simulator {
+public:
+    explicit coordinate_simulator(unsigned short port = 0, simulator_mode mode = simulator_mode::data);
+    ~coordinate_simulator();
+    coordinate_simulator(const coordinate_simulator&) = delete;
+    coordinate_simulator& operator=(const coordinate_simulator&) = delete;
+
+    unsigned short port() const { return port_; }
+    // The standing mode for every request...
+    void set_mode(simulator_mode mode);
+    // ...after these one-shot modes have been used up, in order.
+    void script(std::deque<simulator_mode> modes);
+
+    std::size_t requests() const;
+    // The answers that carried a position, in the order they were sent.
+    std::vector<answer_buffer> positions_sent() const;
+    // Waits until at least n requests have arrived; false when the time runs out.
+    bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
+
+private:
+    class session;
+    void accept();
+    // The bytes to send for one request, or nothing to close or hang (per the mode).
+    bool answer(std::vector<unsigned char>& bytes, simulator_mode& mode);
+
+    boost::asio::io_context io_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    std::vector<std::shared_ptr<session>> hung_;
+    unsigned short port_ = 0;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    simulator_mode mode_;
+    std::deque<simulator_mode> scripted_;
+    std::size_t requests_ = 0;
+    std::size_t journey_step_ = 0;
+    std::vector<answer_buffer> positions_sent_;
+
+    std::thread thread_;
+};

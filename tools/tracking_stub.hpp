@@ -1,0 +1,76 @@
+#pragma once
+// A stand-in tracking service on 127.0.0.1: records every request it receives and answers as
+// told (accept, reject, HTTP error, redirect, gzip-compressed acceptance, malformed JSON, hang).
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+
+struct stub_reply {
+    enum kind_type { accept, reject, http_error, redirect, gzip, malformed, hang };
+    kind_type kind = accept;
+    int status = 200;   // http_error
+    std::string code;   // reject
+    std::string reason; // reject; no reason member when empty
+};
+
+// "accept", "reject CODE [REASON...]", "http STATUS", "redirect", "gzip", "malformed", "hang".
+bool parse_stub_reply(const std::string& command, stub_reply& reply);
+
+struct received_request {
+    std::string target;
+    std::vector<std::pair<std::string, std::string>> headers; // as they arrived, in order
+    std::string body;
+};
+
+class tracking_stub {
+public:
+    using request_listener = std::function<void(const received_request&)>;
+
+    // The listener runs on the stub's own thread for every request.
+    explicit tracking_stub(unsigned short port = 0, request_listener listener = {});
+    ~tracking_stub();
+    tracking_stub(const tracking_stub&) = delete;
+    tracking_stub& operator=(const tracking_stub&) = delete;
+
+    unsigned short port() const { return port_; }
+    // http://127.0.0.1:<port><path>
+    std::string url(const std::string& path = "/api/registers/hoz_dm/model/mob_device_service/objects") const;
+
+    // The standing reply for every request...
+    void set_reply(const stub_reply& reply);
+    // ...after these one-shot replies have been used up, in order.
+    void script(std::deque<stub_reply> replies);
+
+    std::vector<received_request> requests() const;
+    bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
+
+private:
+    class session;
+    void accept();
+    stub_reply next_reply(const received_request& request, std::size_t& number);
+
+    boost::asio::io_context io_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    std::vector<std::shared_ptr<session>> hung_;
+    unsigned short port_ = 0;
+    request_listener listener_;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    stub_reply standing_;
+    std::deque<stub_reply> scripted_;
+    std::vector<received_request> requests_;
+
+    std::thread thread_;
+};
