@@ -34,6 +34,11 @@ routewarden_wx_target(wx::base "base,xml")
 routewarden_wx_target(wx::gui "core,html,xml,aui,propgrid,adv,base")
 
 find_package(Boost 1.74 REQUIRED)
+if(WIN32)
+  # Boost.Asio on Windows: the socket libraries, and the oldest Windows it is built for (7).
+  set_property(TARGET Boost::headers APPEND PROPERTY INTERFACE_LINK_LIBRARIES ws2_32 mswsock)
+  set_property(TARGET Boost::headers APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS _WIN32_WINNT=0x0601)
+endif()
 find_package(CURL REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
