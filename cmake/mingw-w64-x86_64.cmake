@@ -25,6 +25,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # One self-contained executable: the C and C++ runtimes and the thread library linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Release executables without symbols: they are shipped, not debugged in place.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 # wxWidgets through the cross-built library's own wx-config; Boost header-only from a folder that
 # holds just the boost headers of the build machine.
