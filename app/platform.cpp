@@ -33,7 +33,8 @@ wxDateTime modification_time(const wxFileName& file)
 
 void on_termination_request(void (*)())
 {
-    // A Windows GUI process is ended through its windows, which close the main window anyway.
+    // A Windows GUI process is asked to end through close requests to its windows; the
+    // application turns those to its hidden windows into the orderly exit.
 }
 
 #else
