@@ -92,7 +92,8 @@ main_window_shown() { window_shown Routewarden; }
 # its tooltip. Sets menu_x, menu_y, menu_height.
 menu_open() {
   local id
-  for id in $(xdotool search --onlyvisible --name '^routewarden$' 2>/dev/null); do
+  # By exact name: xdotool's search ignores case and would find the main window too.
+  for id in $(windows_titled routewarden); do
     eval "$(xdotool getwindowgeometry --shell "$id")"
     if ((WIDTH > 40 && HEIGHT > 60)); then
       menu_x=$((X + WIDTH / 2)) menu_y=$Y menu_height=$HEIGHT
@@ -110,7 +111,13 @@ tray_menu() {
   xdotool mousemove ${centre% *} ${centre#* } click 3
   wait_until 10 menu_open || fail "the tray menu did not open"
   [ -z "${2:-}" ] || shot "$2"
-  xdotool mousemove "$menu_x" $((menu_y + menu_height * (2 * $1 - 1) / 6)) click 1
+  # A menu that has just been mapped may not take a click yet (slow under the sanitizers):
+  # click again while it stays open.
+  for _ in 1 2 3 4 5; do
+    xdotool mousemove "$menu_x" $((menu_y + menu_height * (2 * $1 - 1) / 6)) click 1
+    wait_until 3 not menu_open && return
+  done
+  fail "the tray menu did not take the click"
 }
 
 double_click_icon() {
