@@ -7,6 +7,7 @@
 #include <wx/msgdlg.h>
 #include <wx/stdpaths.h>
 #include <wx/thread.h>
+#include <wx/toplevel.h>
 #include <wx/translation.h>
 
 #include "app/platform.hpp"
@@ -50,7 +51,9 @@ bool routewarden::OnInit()
 
     routewarden_frame* frame = nullptr;
     try {
+#if wxUSE_ON_FATAL_EXCEPTION // not in MinGW builds, which have no structured exception handling
         wxHandleFatalExceptions(false);
+#endif
         frame = new routewarden_frame(_("Routewarden"), wxDefaultPosition, wxSize(800, 600));
     } catch (const std::exception& error) {
         wxMessageBox(wxString(error.what()), "C++ exception", wxOK | wxICON_ERROR);
@@ -88,4 +91,22 @@ bool routewarden::OnExceptionInMainLoop()
         log_error(_("Unknown exception"));
     }
     return true;
+}
+
+int routewarden::FilterEvent(wxEvent& event)
+{
+    // A close request to a hidden window comes from the system, not the user: on Windows,
+    // taskkill and the like send one to each of the program's windows, the tray icon's own among
+    // them, which must not be destroyed under the icon. It ends the program the orderly way
+    // instead. The program's own closes are forced and pass through.
+    if (event.GetEventType() == wxEVT_CLOSE_WINDOW) {
+        auto& close = static_cast<wxCloseEvent&>(event);
+        const auto* window = wxDynamicCast(close.GetEventObject(), wxTopLevelWindow);
+        if (close.CanVeto() && window && !window->IsShown()) {
+            close.Veto();
+            CallAfter(&close_main_window);
+            return Event_Processed;
+        }
+    }
+    return wxApp::FilterEvent(event);
 }

@@ -10,6 +10,7 @@ public:
     void OnFatalException() override;
     void OnUnhandledException() override;
     bool OnExceptionInMainLoop() override;
+    int FilterEvent(wxEvent& event) override;
 
 private:
     wxSingleInstanceChecker checker;

@@ -1,11 +1,11 @@
 #include "app/platform.hpp"
 
+#include <clocale>
 #include <cstdlib>
 
 #include <wx/app.h>
 
 #ifndef __WINDOWS__
-#include <clocale>
 #include <csignal>
 #include <sys/stat.h>
 #endif
@@ -17,12 +17,14 @@ void exit_immediately(int code)
     std::_Exit(code);
 }
 
-#ifdef __WINDOWS__
-
 void use_system_text_encoding()
 {
-    // The narrow conversion uses the system's code page already.
+    // The C library starts in the "C" locale, in which only ASCII converts (on Windows too, where
+    // the user's encoding is the ANSI code page); the toolkit leaves it so.
+    std::setlocale(LC_CTYPE, "");
 }
+
+#ifdef __WINDOWS__
 
 wxDateTime modification_time(const wxFileName& file)
 {
@@ -31,16 +33,11 @@ wxDateTime modification_time(const wxFileName& file)
 
 void on_termination_request(void (*)())
 {
-    // A Windows GUI process is ended through its windows, which close the main window anyway.
+    // A Windows GUI process is asked to end through close requests to its windows; the
+    // application turns those to its hidden windows into the orderly exit.
 }
 
 #else
-
-void use_system_text_encoding()
-{
-    // The toolkit keeps the C library's locale at "C", in which only ASCII converts.
-    std::setlocale(LC_CTYPE, "");
-}
 
 wxDateTime modification_time(const wxFileName& file)
 {

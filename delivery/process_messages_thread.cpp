@@ -32,7 +32,7 @@ void write_dump(wxFileName folder, const wxString& name, const std::string& byte
     if (!folder.Mkdir(0777, wxPATH_MKDIR_FULL))
         return;
     folder.SetFullName(name);
-    wxFFile file(folder.GetFullPath(), "w");
+    wxFFile file(folder.GetFullPath(), "wb");  // the exchanged bytes as they were, no line-end translation
     if (file.IsOpened())
         file.Write(bytes.data(), bytes.size());
 }

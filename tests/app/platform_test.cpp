@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <wx/string.h>
+#include <wx/utils.h>
 
 #include "app/platform.hpp"
 
 TEST(platform, narrow_texts_keep_characters_beyond_ascii)
 {
     const std::string previous = std::setlocale(LC_CTYPE, nullptr);
-    setenv("LC_ALL", "C.UTF-8", 1);
+    wxSetEnv("LC_ALL", "C.UTF-8");
     platform::use_system_text_encoding();
 
     // As an exception's description makes the round trip from a translated text and back.
@@ -18,6 +19,6 @@ TEST(platform, narrow_texts_keep_characters_beyond_ascii)
     const std::string narrow = text.ToStdString();
     EXPECT_EQ(wxString(narrow.c_str()), text);
 
-    unsetenv("LC_ALL");
+    wxUnsetEnv("LC_ALL");
     std::setlocale(LC_CTYPE, previous.c_str());
 }

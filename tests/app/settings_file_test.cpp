@@ -14,7 +14,8 @@
 namespace {
 std::string read_all(const wxFileName& file)
 {
-    std::ifstream in(file.GetFullPath().ToStdString(), std::ios::binary);
+    // As text: lines end in "\n" whatever the platform writes.
+    std::ifstream in(file.GetFullPath().ToStdString());
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -50,7 +51,7 @@ TEST(settings_file, first_start_creates_the_folder_and_writes_five_lines_in_orde
 {
     temp_home home;
     const wxFileName file = settings_file_name();
-    EXPECT_EQ(file.GetFullPath(), wxString(home.path() + "/Quillbank/config/.routewarden"));
+    EXPECT_EQ(file.GetFullPath(), wxString(home.path_of("Quillbank/config/.routewarden")));
     EXPECT_FALSE(file.DirExists());
 
     ASSERT_TRUE(create_settings_folder(file));

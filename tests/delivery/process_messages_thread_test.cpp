@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <wx/fileconf.h>
 #include <wx/memconf.h>
+#include <wx/utils.h>
 
 #include "app/thread_events.hpp"
 
@@ -234,11 +235,11 @@ TEST_F(sender_test, uses_the_proxy_only_while_one_is_configured)
     EXPECT_EQ(proxy.requests()[0].target, service.url() + "?device=bus-7");
 
     // An emptied setting means a direct connection, also when the environment names a proxy.
-    setenv("http_proxy", proxy.url("").c_str(), 1);
+    wxSetEnv("http_proxy", proxy.url(""));
     configure(service.url(), "bus-7", false, "");
     produce({"direct\n"});
     ASSERT_TRUE(service.wait_for_requests(1, 10s));
-    unsetenv("http_proxy");
+    wxUnsetEnv("http_proxy");
     EXPECT_EQ(service.requests()[0].body, "direct\n");
     EXPECT_EQ(proxy.requests().size(), 1u);
 }

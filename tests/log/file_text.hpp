@@ -3,9 +3,9 @@
 #include <iterator>
 #include <string>
 
-// The whole file as it is on disk.
+// The whole file as text: its lines end in "\n" whatever the platform writes.
 inline std::string file_text(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }

@@ -74,7 +74,7 @@ TEST(log_files, prepare_creates_the_folder_with_its_parents)
     temp_home home;
     const wxFileName file = prepare_log_file();
 
-    EXPECT_EQ(file.GetPath(), wxString(home.path() + "/Quillbank/log"));
+    EXPECT_EQ(file.GetPath(), wxString(home.path_of("Quillbank/log")));
     EXPECT_TRUE(wxFileName::DirExists(file.GetPath()));
     EXPECT_TRUE(wxMatchWild(log_file_pattern, file.GetFullName()));
     EXPECT_TRUE(file.GetFullName().EndsWith(wxString::Format("%lu].html", wxGetProcessId())));
@@ -89,6 +89,6 @@ TEST(log_files, prepare_fails_with_the_folder_in_the_message)
         prepare_log_file();
         FAIL() << "no error";
     } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()), "Error creating log dir [" + home.path() + "/Quillbank/log]");
+        EXPECT_EQ(std::string(error.what()), "Error creating log dir [" + home.path_of("Quillbank/log") + "]");
     }
 }

@@ -9,6 +9,7 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/time.h>
@@ -56,6 +57,10 @@ protected:
     // redirectors still in the streams.
     ~log_viewer_test() override { delete frame; }
 
+    // The view catches up on a timer; on Windows yielding delivers timer ticks only while an
+    // event loop is active, as it is in the program.
+    wxEventLoop loop;
+    wxEventLoopActivator active_loop{&loop};
     temp_home home;
     std::string path = home.path() + "/run.html";
     wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "log");

@@ -10,6 +10,8 @@ public:
     temp_home& operator=(const temp_home&) = delete;
 
     const std::string& path() const { return path_; }
+    // A path inside the home folder, given with "/" and returned in the platform's own form.
+    std::string path_of(const std::string& relative) const;
 
 private:
     std::string path_;

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <string>
 
+#include <wx/utils.h>
+
 class time_zone {
 public:
     explicit time_zone(const char* zone)
@@ -22,9 +24,9 @@ private:
     static void apply(const char* zone)
     {
         if (zone)
-            setenv("TZ", zone, 1);
+            wxSetEnv("TZ", zone);
         else
-            unsetenv("TZ");
+            wxUnsetEnv("TZ");
         tzset();
     }
 
