@@ -11,5 +11,6 @@ struct delivery_outcome {
 };
 
 // Classifies one finished request: HTTP status (0 when no answer came), the transfer's result
-// and the (already decompressed) body.
+// and the (already decompressed) body; a body longer than max_answer_bytes is undecodable
+// whatever the transfer's result, since its reading was cut off there.
 delivery_outcome classify_delivery(long http_status, CURLcode transfer, const std::string& body);

@@ -1,5 +1,6 @@
 #include "delivery/process_messages_thread.hpp"
 
+#include <algorithm>
 #include <ctime>
 
 #include <boost/format.hpp>
@@ -13,6 +14,7 @@
 #include "app/thread_events.hpp"
 #include "delivery/delivery_outcome.hpp"
 #include "delivery/message_store.hpp"
+#include "delivery/service_answer.hpp"
 #include "delivery/tracking_request.hpp"
 
 namespace {
@@ -20,10 +22,14 @@ namespace {
 constexpr long connect_timeout_seconds = 5;
 constexpr long transfer_timeout_seconds = 15;
 
-std::size_t append_answer(char* data, std::size_t size, std::size_t count, void* answer)
+// Keeps the answer up to one byte past the cap, which marks it oversized, and aborts the
+// transfer there.
+std::size_t append_answer(char* data, std::size_t size, std::size_t count, void* kept)
 {
-    static_cast<std::string*>(answer)->append(data, size * count);
-    return size * count;
+    auto& answer = *static_cast<std::string*>(kept);
+    const std::size_t bytes = size * count;
+    answer.append(data, std::min(bytes, max_answer_bytes + 1 - answer.size()));
+    return answer.size() > max_answer_bytes ? 0 : bytes;
 }
 
 void write_dump(wxFileName folder, const wxString& name, const std::string& bytes)
@@ -164,5 +170,6 @@ void process_messages_thread::save_debug_dump(const std::string& message, const 
     folder.AppendDir("Quillbank");
     folder.AppendDir("routewarden");
     write_dump(folder, wxString::Format("msg_%zu.json", now), message);
-    write_dump(folder, wxString::Format("res_%zu.json", now), answer);
+    // Of an oversized answer, the bytes up to the cap.
+    write_dump(folder, wxString::Format("res_%zu.json", now), answer.substr(0, max_answer_bytes));
 }

@@ -4,13 +4,16 @@
 #include <string>
 
 #include "delivery/delivery_outcome.hpp"
+#include "windows_stack.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string body(reinterpret_cast<const char*>(data), size);
-    const auto outcome = classify_delivery(200, CURLE_OK, body);
-    // Every failure carries a text for the error row; a delivery none.
-    if ((outcome.result == delivery_result::delivered) != outcome.text.empty())
-        __builtin_trap();
+    run_on_windows_stack([&body] {
+        const auto outcome = classify_delivery(200, CURLE_OK, body);
+        // Every failure carries a text for the error row; a delivery none.
+        if ((outcome.result == delivery_result::delivered) != outcome.text.empty())
+            __builtin_trap();
+    });
     return 0;
 }

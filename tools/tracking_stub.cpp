@@ -11,6 +11,9 @@ namespace http = boost::beast::http;
 using asio::ip::tcp;
 
 namespace {
+// An otherwise valid acceptance padded well past any sensible answer size.
+constexpr std::size_t oversized_answer_bytes = 1024 * 1024;
+
 std::string gzip_compress(const std::string& text)
 {
     z_stream stream{};
@@ -70,6 +73,13 @@ http::response<http::string_body> make_response(const stub_reply& reply, std::si
     case stub_reply::malformed:
         response.body() = "{\"id\": \"" + std::to_string(number) + "\", ";
         break;
+    case stub_reply::nested:
+        response.body() = std::string(reply.levels, '[');
+        break;
+    case stub_reply::oversized:
+        response.body() = "{\"id\": \"" + std::to_string(number) + "\", \"padding\": \"" +
+                          std::string(oversized_answer_bytes, ' ') + "\"}";
+        break;
     }
     response.keep_alive(keep_alive);
     response.prepare_payload();
@@ -100,6 +110,16 @@ bool parse_stub_reply(const std::string& command, stub_reply& reply)
         parsed.kind = stub_reply::gzip;
     else if (word == "malformed")
         parsed.kind = stub_reply::malformed;
+    else if (word == "nested") {
+        parsed.kind = stub_reply::nested;
+        std::size_t levels = 0;
+        if (words >> levels)
+            parsed.levels = levels;
+        else if (!words.eof())
+            return false;
+    }
+    else if (word == "oversized")
+        parsed.kind = stub_reply::oversized;
     else if (word == "hang")
         parsed.kind = stub_reply::hang;
     else

@@ -1,6 +1,7 @@
 #pragma once
 // A stand-in tracking service on 127.0.0.1: records every request it receives and answers as
-// told (accept, reject, HTTP error, redirect, gzip-compressed acceptance, malformed JSON, hang).
+// told (accept, reject, HTTP error, redirect, gzip-compressed acceptance, malformed JSON,
+// deeply nested JSON, an oversized acceptance, hang).
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -17,14 +18,18 @@
 #include <boost/asio/ip/tcp.hpp>
 
 struct stub_reply {
-    enum kind_type { accept, reject, http_error, redirect, gzip, malformed, hang };
+    enum kind_type { accept, reject, http_error, redirect, gzip, malformed, nested, oversized, hang };
     kind_type kind = accept;
     int status = 200;   // http_error
     std::string code;   // reject
     std::string reason; // reject; no reason member when empty
+    // nested: opening brackets only, as a broken gateway may answer; by default far deeper
+    // than any thread's stack allows a reader to recurse
+    std::size_t levels = 200000;
 };
 
-// "accept", "reject CODE [REASON...]", "http STATUS", "redirect", "gzip", "malformed", "hang".
+// "accept", "reject CODE [REASON...]", "http STATUS", "redirect", "gzip", "malformed",
+// "nested [LEVELS]", "oversized", "hang".
 bool parse_stub_reply(const std::string& command, stub_reply& reply);
 
 struct received_request {

@@ -1,4 +1,6 @@
-// tracking_stub [--port N] [accept | reject CODE [REASON] | http STATUS | redirect | gzip | malformed | hang]
+// tracking_stub [--port N]
+//     [accept | reject CODE [REASON] | http STATUS | redirect | gzip | malformed | nested [LEVELS] | oversized
+//      | hang]
 // Prints every message it receives, complete, to stdout.
 #include <iostream>
 #include <memory>
@@ -11,7 +13,8 @@ int main(int argc, char** argv)
     std::unique_ptr<tracking_stub> stub;
     stub_reply reply;
     peer_program program{
-        "[accept | reject CODE [REASON] | http STATUS | redirect | gzip | malformed | hang]",
+        "[accept | reject CODE [REASON] | http STATUS | redirect | gzip | malformed | nested [LEVELS] | oversized | "
+        "hang]",
         [&](unsigned short port) {
             stub = std::make_unique<tracking_stub>(port, [](const received_request& request) {
                 std::cout << "POST " << request.target << '\n' << request.body << std::flush;

@@ -93,6 +93,17 @@ protected:
 
     bool wait_for_error(const wxString& text) { return sink_.wait_for_text(EVT_LOG_ERROR, text, 20s); }
 
+    // The dump files in the folder, each as its name's first four characters and its content, sorted.
+    static std::vector<std::string> dump_pair(const fs::path& dumps)
+    {
+        std::vector<std::string> contents;
+        if (fs::exists(dumps))
+            for (const auto& entry : fs::directory_iterator(dumps))
+                contents.push_back(entry.path().filename().string().substr(0, 4) + read_file(entry.path()));
+        std::sort(contents.begin(), contents.end());
+        return contents;
+    }
+
     std::vector<wxString> texts(wxEventType type) const
     {
         std::vector<wxString> found;
@@ -178,38 +189,71 @@ TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failure
         EXPECT_EQ(stored_messages().size(), 1u) << command;
         reset_shared_store();
     };
-    const auto dump_pair = [&]() -> std::vector<std::string> {
-        std::vector<std::string> contents;
-        if (fs::exists(dumps))
-            for (const auto& entry : fs::directory_iterator(dumps))
-                contents.push_back(entry.path().filename().string().substr(0, 4) + read_file(entry.path()));
-        std::sort(contents.begin(), contents.end());
-        return contents;
-    };
 
     fail_with("http 503", "HTTP error code: 503.");
-    EXPECT_TRUE(dump_pair().empty()) << "HTTP failures leave no dump";
+    EXPECT_TRUE(dump_pair(dumps).empty()) << "HTTP failures leave no dump";
     fail_with("redirect", "HTTP error code: 302.");
-    EXPECT_TRUE(dump_pair().empty());
+    EXPECT_TRUE(dump_pair(dumps).empty());
 
     fail_with("malformed", "<unspecified file>(1): ");
-    auto pair = dump_pair();
+    auto pair = dump_pair(dumps);
     ASSERT_EQ(pair.size(), 2u);
     EXPECT_EQ(pair[0], "msg_message for malformed\n");
     EXPECT_EQ(pair[1].substr(0, 4), "res_");
 
     fail_with("reject 7", "--");
-    pair = dump_pair();
+    pair = dump_pair(dumps);
     ASSERT_EQ(pair.size(), 2u);
     EXPECT_EQ(pair[1], "res_{\"code\": \"7\"}");
 
     // Nobody listens: a transfer failure with libcurl's text and an empty answer dump.
     configure("http://127.0.0.1:1/objects", "bus-7", true, "");
     fail_with("accept", "Couldn't connect to server");
-    pair = dump_pair();
+    pair = dump_pair(dumps);
     ASSERT_EQ(pair.size(), 2u);
     EXPECT_EQ(pair[0], "msg_message for accept\n");
     EXPECT_EQ(pair[1], "res_");
+}
+
+TEST_F(sender_test, an_answer_past_the_bounds_fails_and_the_message_goes_on_the_next_pass)
+{
+    temp_home home;
+    const fs::path dumps = fs::path(home.path()) / "Quillbank" / "routewarden";
+    tracking_stub stub;
+    start(stub.url(), "bus-7", true);
+    const std::string larger = "Service answer larger than 65536 bytes";
+    const struct {
+        const char* command;
+        std::string row;
+        // The answer's dump: its start and size (of an oversized answer, what was kept up to the cap).
+        std::string dump_start;
+        std::size_t dump_size;
+    } cases[] = {
+        {"nested", larger, "[[[[", 65536},
+        {"nested 60000", "Service answer nested deeper than 32 levels", "[[[[", 60000},
+        {"oversized", larger, "{\"id\": \"", 65536},
+    };
+    for (const auto& c : cases) {
+        sink_.clear();
+        fs::remove_all(dumps);
+        const std::string message = std::string("message for ") + c.command + "\n";
+        stub.set_reply(reply(c.command));
+        produce({message});
+        ASSERT_TRUE(wait_for_error(c.row)) << c.command;
+        EXPECT_EQ(stored_messages(), std::vector<std::string>{message}) << c.command;
+        const auto pair = dump_pair(dumps);
+        ASSERT_EQ(pair.size(), 2u) << c.command;
+        EXPECT_EQ(pair[0], "msg_" + message);
+        EXPECT_EQ(pair[1].substr(0, 4 + c.dump_start.size()), "res_" + c.dump_start) << c.command;
+        EXPECT_EQ(pair[1].size(), 4 + c.dump_size) << c.command;
+
+        stub.set_reply(reply("accept"));
+        produce({});
+        ASSERT_TRUE(eventually([] { return stored_messages().empty(); }, 10s))
+            << c.command << ": the accepted second try must take the message off the store";
+        EXPECT_EQ(stub.requests().back().body, message);
+        EXPECT_EQ(texts(EVT_LOG_ERROR).size(), 1u) << c.command;
+    }
 }
 
 TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)

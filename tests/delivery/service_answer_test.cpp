@@ -67,6 +67,36 @@ TEST(service_answer, syntax_errors_carry_the_readers_text)
         EXPECT_EQ(parse_error(body), text) << body;
 }
 
+TEST(service_answer, nesting_is_bounded_before_the_reader_runs)
+{
+    const auto nested = [](std::size_t depth, const std::string& inner = "") {
+        return std::string(depth, '[') + inner + std::string(depth, ']');
+    };
+    const std::size_t limit = max_answer_depth;
+    const std::pair<std::string, bool> cases[] = {
+        {nested(limit), false},
+        {nested(limit + 1), true},
+        {std::string(200000, '['), true},
+        // Only open levels count, not brackets met in all.
+        {"[" + nested(limit - 1) + "," + nested(limit - 1) + "]", false},
+        {"{\"a\": " + nested(limit - 2, "{}") + "}", false},
+        {"{\"a\": " + nested(limit - 2, "{\"b\": {}}") + "}", true},
+        // Brackets inside strings do not count, also after an escaped quote...
+        {nested(limit - 1, "[\"[[{{\\\"[{\", \"[\"]"), false},
+        // ...and a string ends at a quote after an escaped backslash.
+        {nested(limit - 1, "[\"\\\\\", [1]]"), true},
+    };
+    for (const auto& [body, too_deep] : cases) {
+        bool refused = false;
+        try {
+            parse_service_answer(body);
+        } catch (const answer_too_deep&) {
+            refused = true;
+        }
+        EXPECT_EQ(refused, too_deep) << body.substr(0, 100);
+    }
+}
+
 TEST(delivery_outcome, decided_in_order)
 {
     using r = delivery_result;
@@ -84,6 +114,14 @@ TEST(delivery_outcome, decided_in_order)
     expect_outcome(200, CURLE_OK, "{\"code\": \"\", \"reason\": \"\"}", r::rejected, " ");
     for (const char* body : {"{}", "{\"id\": \"1\", \"status\": \"ok\"}", "[1]", "\"text\""})
         expect_outcome(200, CURLE_OK, body, r::delivered, "");
+    // Answers past the bounds; a body past the cap is what aborts its transfer.
+    const std::string at_cap = "\"" + std::string(max_answer_bytes - 2, ' ') + "\"";
+    expect_outcome(200, CURLE_OK, at_cap, r::delivered, "");
+    expect_outcome(200, CURLE_WRITE_ERROR, at_cap + " ", r::undecodable,
+                   "Service answer larger than 65536 bytes");
+    expect_outcome(503, CURLE_WRITE_ERROR, at_cap + " ", r::http_failure, "HTTP error code: 503.");
+    expect_outcome(200, CURLE_OK, std::string(33, '{'), r::undecodable,
+                   "Service answer nested deeper than 32 levels");
     expect_outcome(101, CURLE_OK, "{}", r::delivered, "");
     expect_outcome(299, CURLE_OK, "{}", r::delivered, "");
 }
