@@ -23,7 +23,7 @@ struct poll_timing {
     std::chrono::milliseconds period = std::chrono::seconds(10);
     // A repeat of the newest record is queued once the server has had no position this long.
     std::chrono::seconds repeat_interval = std::chrono::seconds(180);
-    // Bounds the connection attempt and each wait of the exchange.
+    // Bounds the connection attempt, the wait to send and the wait for the whole answer.
     std::chrono::milliseconds wait_limit = std::chrono::seconds(3);
 };
 
@@ -56,13 +56,17 @@ private:
     void poll(const settings_values& settings);
     bool connect_to_server(const std::string& host, const std::string& port);
     void exchange(answer_buffer& buffer);
+    // Receives what has arrived into the buffer from offset on; the byte count.
+    std::size_t receive_into(answer_buffer& buffer, std::size_t offset);
+    // Leftovers of an earlier answer must never be read as the next one.
+    void discard_waiting_bytes();
     void take_answer(const answer_buffer& buffer, const wxString& device);
     void repeat_check();
     void hand_off();
     void close_socket();
-    // Runs one asynchronous socket operation to its end on this thread, within the wait limit;
+    // Runs one asynchronous socket operation to its end on this thread, within the limit;
     // true when it succeeded.
-    template <class Start> bool await(Start start);
+    template <class Start> bool await(Start start, std::chrono::steady_clock::duration limit);
 
     wxEvtHandler* owner_;
     poll_timing timing_;
