@@ -1,6 +1,5 @@
 #include "coordinates/timer_thread.hpp"
 
-#include <ctime>
 #include <stdexcept>
 
 #include <boost/asio/connect.hpp>
@@ -169,13 +168,14 @@ void timer_thread::discard_waiting_bytes()
 
 void timer_thread::take_answer(const answer_buffer& buffer, const wxString& device)
 {
-    const auto record = decode_answer(buffer, device, std::time(nullptr));
+    const auto record = decode_answer(buffer, device, timing_.wall_clock());
     if (!record) {
         repeat_check();
         queue_status_text(owner_, status_field_coordinates, _("Coordinate server: no data."));
         return;
     }
     pending_records_.push_back(*record);
+    newest_taken_ = std::chrono::steady_clock::now();
     const auto status = boost::wformat(_("Coordinate server: %1%-%2% %3% km %4% m Lat=%5% Lon=%6%.").ToStdWstring()) %
                         widen(record->direction) % widen(record->railway_desc) % record->rail_km %
                         answer_metres(buffer) % record->y_coord % record->x_coord;
@@ -184,11 +184,12 @@ void timer_thread::take_answer(const answer_buffer& buffer, const wxString& devi
 
 void timer_thread::repeat_check()
 {
-    if (pending_records_.empty())
+    // Not on the records' wall-clock times: a clock set back would hold the repeats back.
+    const auto now = std::chrono::steady_clock::now();
+    if (pending_records_.empty() || now - newest_taken_ < timing_.repeat_interval)
         return;
-    position_record repeat = make_repeat_record(pending_records_.back(), std::time(nullptr));
-    if (repeat.data_position - pending_records_.back().data_position >= timing_.repeat_interval.count())
-        pending_records_.push_back(std::move(repeat));
+    pending_records_.push_back(make_repeat_record(pending_records_.back(), timing_.wall_clock()));
+    newest_taken_ = now;
 }
 
 void timer_thread::hand_off()

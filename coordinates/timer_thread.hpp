@@ -3,6 +3,7 @@
 // shows it in the status bar, and hands every record but the newest to the sender.
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <deque>
 #include <string>
 
@@ -25,6 +26,8 @@ struct poll_timing {
     std::chrono::seconds repeat_interval = std::chrono::seconds(180);
     // Bounds the connection attempt, the wait to send and the wait for the whole answer.
     std::chrono::milliseconds wait_limit = std::chrono::seconds(3);
+    // The time the records carry; the repeat interval runs on the steady clock whatever it says.
+    std::time_t (*wall_clock)() = [] { return std::time(nullptr); };
 };
 
 class timer_thread : public worker_thread {
@@ -77,6 +80,7 @@ private:
     boost::asio::ip::tcp::socket coordinate_socket_;
     double request_value_ = 0.0;
     std::deque<position_record> pending_records_;
+    std::chrono::steady_clock::time_point newest_taken_; // steady time the newest record was made
     std::atomic<bool> stop_requested_{false};
 
     settings_handover<settings_values> offered_settings_;

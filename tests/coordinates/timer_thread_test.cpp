@@ -1,5 +1,7 @@
 // The poller against a real coordinate server on loopback, with a short period.
+#include <atomic>
 #include <chrono>
+#include <ctime>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,6 +24,8 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr poll_timing fast{200ms, 180s, 500ms};
+// Added to the wall clock the records carry.
+std::atomic<std::time_t> clock_shift{0};
 
 // The message without its clock line, which depends on when the answer was decoded.
 std::string without_clock(const std::string& message)
@@ -233,6 +237,21 @@ TEST_F(poller_test, only_whole_answers_become_positions)
         EXPECT_EQ(count_in(events, EVT_LOG_ERROR, "CoordServer receive error"), c.errors);
         EXPECT_EQ(count_in(events, EVT_LOG_ERROR, ""), c.errors);
     }
+}
+
+TEST_F(poller_test, repeats_on_schedule_after_the_clock_was_set_back)
+{
+    poll_timing timing{200ms, 2s, 500ms};
+    timing.wall_clock = [] { return std::time(nullptr) + clock_shift.load(); };
+    coordinate_simulator server(0, simulator_mode::no_data);
+    server.script({simulator_mode::data});
+    start(server.port(), timing);
+    ASSERT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
+    clock_shift = -3600; // time synchronisation corrects a clock that ran an hour ahead
+
+    // The repeat, one interval later, hands off the position.
+    ASSERT_TRUE(wait_for_stored(1, 10s)) << "no repeat after the clock was set back";
+    EXPECT_EQ(without_clock(stored_messages().at(0)), expected_message(server.positions_sent().at(0)));
 }
 
 TEST_F(poller_test, new_settings_take_effect_on_the_next_cycle)
