@@ -25,8 +25,9 @@ void put_text(answer_buffer& buffer, std::size_t offset, const std::string& text
 constexpr double pi = 3.141592653589793;
 constexpr std::size_t whole_answer = answer_layout::end_of_fields + 19;
 // As a busy server or a serial-to-TCP bridge sends it.
-constexpr std::size_t split_first_part = 300;
-constexpr std::chrono::milliseconds split_pause{200};
+constexpr std::size_t split_part = 300;
+constexpr std::size_t trickle_part = 100;
+constexpr std::chrono::milliseconds part_pause{200};
 // Every byte non-zero, so that an answer read from anywhere in them has its data flag set.
 constexpr std::size_t trailing_size = 600;
 constexpr unsigned char trailing_byte = 'T';
@@ -45,7 +46,8 @@ bool parse_simulator_mode(const std::string& word, simulator_mode& mode)
         {"data", simulator_mode::data},   {"nodata", simulator_mode::no_data},
         {"close", simulator_mode::close}, {"hang", simulator_mode::hang},
         {"short", simulator_mode::short_answer}, {"odd", simulator_mode::odd_answer},
-        {"split", simulator_mode::split_answer}, {"trailing", simulator_mode::trailing},
+        {"split", simulator_mode::split_answer}, {"trickle", simulator_mode::trickle},
+        {"trailing", simulator_mode::trailing},
     };
     for (const auto& [name, value] : names)
         if (word == name) {
@@ -101,35 +103,31 @@ private:
         if (std::memcmp(request_.data(), "CXQUEST2", 8) != 0)
             return; // not our protocol: drop the connection
         simulator_mode mode;
-        std::size_t first_part = 0;
-        if (!owner_.answer(answer_, first_part, mode)) {
+        if (!owner_.answer(answer_, part_, mode)) {
             if (mode == simulator_mode::hang)
                 owner_.hung_.push_back(shared_from_this());
             return;
         }
-        asio::async_write(socket_, asio::buffer(answer_.data(), first_part),
-                          [self = shared_from_this()](boost::system::error_code error, std::size_t sent) {
-                              if (!error)
-                                  self->send_rest(sent);
-                          });
+        send_from(0);
     }
 
-    void send_rest(std::size_t sent)
+    void send_from(std::size_t offset)
     {
-        if (sent == answer_.size()) {
-            read_request();
-            return;
-        }
-        pause_.expires_after(split_pause);
-        pause_.async_wait([self = shared_from_this(), sent](boost::system::error_code error) {
-            if (error)
-                return;
-            asio::async_write(self->socket_, asio::buffer(self->answer_) + sent,
-                              [self](boost::system::error_code error, std::size_t) {
+        const std::size_t end = std::min(offset + part_, answer_.size());
+        asio::async_write(socket_, asio::buffer(answer_.data() + offset, end - offset),
+                          [self = shared_from_this(), end](boost::system::error_code error, std::size_t) {
+                              if (error)
+                                  return;
+                              if (end == self->answer_.size()) {
+                                  self->read_request();
+                                  return;
+                              }
+                              self->pause_.expires_after(part_pause);
+                              self->pause_.async_wait([self, end](boost::system::error_code error) {
                                   if (!error)
-                                      self->read_request();
+                                      self->send_from(end);
                               });
-        });
+                          });
     }
 
     coordinate_simulator& owner_;
@@ -137,6 +135,7 @@ private:
     asio::steady_timer pause_;
     coordinate_request request_{};
     std::vector<unsigned char> answer_;
+    std::size_t part_ = 0;
 };
 
 coordinate_simulator::coordinate_simulator(unsigned short port, simulator_mode mode)
@@ -163,7 +162,7 @@ void coordinate_simulator::accept()
     });
 }
 
-bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t& first_part, simulator_mode& mode)
+bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t& part, simulator_mode& mode)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ++requests_;
@@ -182,12 +181,14 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t
     case simulator_mode::no_data:
         buffer = no_data_answer();
         bytes.assign(buffer.begin(), buffer.end());
-        first_part = bytes.size();
+        part = bytes.size();
         return true;
     case simulator_mode::short_answer:
+    case simulator_mode::trickle:
+        // Never received whole, so not among the positions sent.
         buffer = journey_answer(journey_step_++);
-        bytes.assign(buffer.begin(), buffer.begin() + 20);
-        first_part = bytes.size();
+        bytes.assign(buffer.begin(), buffer.begin() + (mode == simulator_mode::short_answer ? 20 : whole_answer));
+        part = mode == simulator_mode::trickle ? trickle_part : bytes.size();
         return true;
     case simulator_mode::data:
     case simulator_mode::split_answer:
@@ -207,7 +208,7 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t
     answer_buffer sent{}; // as the client's zero-filled buffer will hold it
     std::copy(bytes.begin(), bytes.end(), sent.begin());
     positions_sent_.push_back(sent);
-    first_part = mode == simulator_mode::split_answer ? split_first_part : bytes.size();
+    part = mode == simulator_mode::split_answer ? split_part : bytes.size();
     if (mode == simulator_mode::trailing)
         bytes.insert(bytes.end(), trailing_size, trailing_byte);
     return true;

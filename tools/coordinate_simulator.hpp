@@ -24,10 +24,12 @@ enum class simulator_mode {
     short_answer, // only the first 20 bytes of a position
     odd_answer,   // texts without terminator, negative speed, unknown place kind
     split_answer, // a position in two parts, the second after a pause
+    trickle,      // a position in parts of 100 bytes, 200 ms apart
     trailing,     // a position followed by bytes that belong to no answer
 };
 
-// "data", "nodata", "close", "hang", "short", "odd", "split", "trailing"; false for anything else.
+// "data", "nodata", "close", "hang", "short", "odd", "split", "trickle", "trailing"; false for
+// anything else.
 bool parse_simulator_mode(const std::string& word, simulator_mode& mode);
 
 // The answer for the n-th position (n from 0) of the made-up journey.
@@ -56,8 +58,8 @@ private:
     class session;
     void accept();
     // The bytes to send for one request, or nothing to close or hang (per the mode); and how
-    // many of them go out before a pause, when the answer is sent in two parts.
-    bool answer(std::vector<unsigned char>& bytes, std::size_t& first_part, simulator_mode& mode);
+    // many of them go out at a time, with a pause between the parts.
+    bool answer(std::vector<unsigned char>& bytes, std::size_t& part, simulator_mode& mode);
 
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;

@@ -212,6 +212,8 @@ TEST_F(poller_test, only_whole_answers_become_positions)
         {"answer in two parts", simulator_mode::split_answer, 0},
         {"trailing bytes after the answer", simulator_mode::trailing, 0},
         {"answer cut short", simulator_mode::short_answer, 1},
+        // Each part within the wait limit, all of them not: the limit holds for the whole answer.
+        {"answer trickling in", simulator_mode::trickle, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
