@@ -105,6 +105,30 @@ protected:
         return worker_->telemetry_replies();
     }
 
+    // A peer on 10.77.0.2:50123, listening when this returns.
+    std::thread start_peer(std::function<void(udp::socket&)> body)
+    {
+        const auto listening = std::make_shared<std::promise<void>>();
+        std::future<void> listening_done = listening->get_future();
+        std::thread peer = link_.peer_thread([listening, body = std::move(body)] {
+            asio::io_context io;
+            udp::socket socket(io, udp::endpoint(udp::v4(), 50123));
+            listening->set_value();
+            body(socket);
+        });
+        listening_done.wait();
+        return peer;
+    }
+
+    void start_worker(std::chrono::nanoseconds interval, std::uint32_t port)
+    {
+        link_.on_agent_side([&] {
+            worker_ = std::make_unique<telemetry_thread>(&sink_, interval);
+            worker_->set_port(port);
+            ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
+        });
+    }
+
     broadcast_link link_;
     event_sink sink_;
     std::unique_ptr<telemetry_thread> worker_;
@@ -121,14 +145,10 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
 {
     // Also sets up the library's UTF-8 converter on this thread before the worker needs it.
     const std::string request = telemetry_thread::status_request();
-    std::promise<void> listening;
     std::promise<std::string> first_request, second_request;
     // The peer answers the first request with an empty datagram, then twice from the same address,
     // and the second request not at all.
-    std::thread peer = link_.peer_thread([&] {
-        asio::io_context io;
-        udp::socket socket(io, udp::endpoint(udp::v4(), 50123));
-        listening.set_value();
+    std::thread peer = start_peer([&](udp::socket& socket) {
         char bytes[2048];
         udp::endpoint from;
         const std::size_t n = socket.receive_from(asio::buffer(bytes), from);
@@ -138,12 +158,7 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
         socket.send_to(asio::buffer(std::string("second")), from);
         second_request.set_value(std::string(bytes, socket.receive_from(asio::buffer(bytes), from)));
     });
-    listening.get_future().wait();
-    link_.on_agent_side([&] {
-        worker_ = std::make_unique<telemetry_thread>(&sink_, 300ms);
-        worker_->set_port(50123 + 65536 * 3); // only the low 16 bits count
-        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
-    });
+    start_worker(300ms, 50123 + 65536 * 3); // only the low 16 bits count
 
     EXPECT_EQ(first_request.get_future().get(), request);
     // The replies to one request are collected by the cycle after it; the empty one is ignored
@@ -173,22 +188,14 @@ TEST_F(telemetry_thread_test, a_failed_send_is_one_row_while_it_lasts_and_the_ne
     };
     telemetry_thread::status_request(); // the library's UTF-8 converter, before the worker needs it
     ASSERT_TRUE(link_.set_broadcast_route(false));
-    std::promise<void> listening, requested;
-    std::thread peer = link_.peer_thread([&] {
-        asio::io_context io;
-        udp::socket socket(io, udp::endpoint(udp::v4(), 50123));
-        listening.set_value();
+    std::promise<void> requested;
+    std::thread peer = start_peer([&](udp::socket& socket) {
         char bytes[2048];
         udp::endpoint from;
         socket.receive_from(asio::buffer(bytes), from);
         requested.set_value();
     });
-    listening.get_future().wait();
-    link_.on_agent_side([&] {
-        worker_ = std::make_unique<telemetry_thread>(&sink_, 100ms);
-        worker_->set_port(50123);
-        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
-    });
+    start_worker(100ms, 50123);
 
     ASSERT_TRUE(sink_.wait_for(failure_rows(1))) << "no row for the failed send";
     EXPECT_FALSE(sink_.wait_for(failure_rows(2), 1s)) << "a row every cycle while the failure lasts";
