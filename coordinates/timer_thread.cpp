@@ -1,6 +1,5 @@
 #include "coordinates/timer_thread.hpp"
 
-#include <ctime>
 #include <stdexcept>
 
 #include <boost/asio/connect.hpp>
@@ -119,7 +118,7 @@ bool timer_thread::connect_to_server(const std::string& host, const std::string&
 {
     boost::system::error_code error;
     const auto endpoints = resolver_.resolve(host, port, tcp::resolver::numeric_service, error);
-    if (!error && await([&](auto done) { asio::async_connect(coordinate_socket_, endpoints, done); }))
+    if (!error && await([&](auto done) { asio::async_connect(coordinate_socket_, endpoints, done); }, timing_.wait_limit))
         return true;
     close_socket();
     return false;
@@ -127,30 +126,56 @@ bool timer_thread::connect_to_server(const std::string& host, const std::string&
 
 void timer_thread::exchange(answer_buffer& buffer)
 {
+    discard_waiting_bytes();
     const coordinate_request request = build_request(request_value_);
-    if (!await([&](auto done) { coordinate_socket_.async_wait(tcp::socket::wait_write, done); }))
+    if (!await([&](auto done) { coordinate_socket_.async_wait(tcp::socket::wait_write, done); }, timing_.wait_limit))
         throw std::runtime_error("CoordServer wait error");
     boost::system::error_code error;
     coordinate_socket_.send(asio::buffer(request), 0, error);
     if (error)
         throw std::runtime_error("CoordServer send error");
-    if (!await([&](auto done) { coordinate_socket_.async_wait(tcp::socket::wait_read, done); }))
-        throw std::runtime_error("CoordServer wait error");
+    // A position may come in several segments: its fields are read only once all have arrived,
+    // all within one wait limit. Under 13 bytes the flag is still zero, which is no data at once.
+    const auto deadline = std::chrono::steady_clock::now() + timing_.wait_limit;
+    std::size_t received = 0;
+    do {
+        if (!await([&](auto done) { coordinate_socket_.async_wait(tcp::socket::wait_read, done); },
+                   deadline - std::chrono::steady_clock::now()))
+            throw std::runtime_error(received == 0 ? "CoordServer wait error" : "CoordServer receive error");
+        received += receive_into(buffer, received);
+    } while (buffer[answer_layout::data_flag] != 0 && received < answer_layout::end_of_fields);
+}
+
+std::size_t timer_thread::receive_into(answer_buffer& buffer, std::size_t offset)
+{
+    boost::system::error_code error;
     // A server that closed the connection gives end of file here.
-    coordinate_socket_.receive(asio::buffer(buffer), 0, error);
+    const std::size_t received = coordinate_socket_.receive(asio::buffer(buffer) + offset, 0, error);
     if (error)
         throw std::runtime_error("CoordServer receive error");
+    return received;
+}
+
+void timer_thread::discard_waiting_bytes()
+{
+    // Only what is there now: a server that keeps sending cannot hold the cycle here.
+    boost::system::error_code error;
+    std::size_t waiting = coordinate_socket_.available(error);
+    answer_buffer discarded;
+    while (!error && waiting > 0)
+        waiting -= coordinate_socket_.receive(asio::buffer(discarded, waiting), 0, error);
 }
 
 void timer_thread::take_answer(const answer_buffer& buffer, const wxString& device)
 {
-    const auto record = decode_answer(buffer, device, std::time(nullptr));
+    const auto record = decode_answer(buffer, device, timing_.wall_clock());
     if (!record) {
         repeat_check();
         queue_status_text(owner_, status_field_coordinates, _("Coordinate server: no data."));
         return;
     }
     pending_records_.push_back(*record);
+    newest_taken_ = std::chrono::steady_clock::now();
     const auto status = boost::wformat(_("Coordinate server: %1%-%2% %3% km %4% m Lat=%5% Lon=%6%.").ToStdWstring()) %
                         widen(record->direction) % widen(record->railway_desc) % record->rail_km %
                         answer_metres(buffer) % record->y_coord % record->x_coord;
@@ -159,11 +184,12 @@ void timer_thread::take_answer(const answer_buffer& buffer, const wxString& devi
 
 void timer_thread::repeat_check()
 {
-    if (pending_records_.empty())
+    // Not on the records' wall-clock times: a clock set back would hold the repeats back.
+    const auto now = std::chrono::steady_clock::now();
+    if (pending_records_.empty() || now - newest_taken_ < timing_.repeat_interval)
         return;
-    position_record repeat = make_repeat_record(pending_records_.back(), std::time(nullptr));
-    if (repeat.data_position - pending_records_.back().data_position >= timing_.repeat_interval.count())
-        pending_records_.push_back(std::move(repeat));
+    pending_records_.push_back(make_repeat_record(pending_records_.back(), timing_.wall_clock()));
+    newest_taken_ = now;
 }
 
 void timer_thread::hand_off()
@@ -182,12 +208,12 @@ void timer_thread::close_socket()
     coordinate_socket_.close(ignored);
 }
 
-template <class Start> bool timer_thread::await(Start start)
+template <class Start> bool timer_thread::await(Start start, std::chrono::steady_clock::duration limit)
 {
     boost::system::error_code result = asio::error::would_block;
     start([&result](const boost::system::error_code& error, auto&&...) { result = error; });
     socket_context_.restart();
-    socket_context_.run_for(timing_.wait_limit);
+    socket_context_.run_for(limit);
     if (result == asio::error::would_block) {
         // Out of time: closing aborts the operation, whose completion must still run here.
         close_socket();

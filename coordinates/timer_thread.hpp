@@ -3,6 +3,7 @@
 // shows it in the status bar, and hands every record but the newest to the sender.
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <deque>
 #include <string>
 
@@ -23,8 +24,10 @@ struct poll_timing {
     std::chrono::milliseconds period = std::chrono::seconds(10);
     // A repeat of the newest record is queued once the server has had no position this long.
     std::chrono::seconds repeat_interval = std::chrono::seconds(180);
-    // Bounds the connection attempt and each wait of the exchange.
+    // Bounds the connection attempt, the wait to send and the wait for the whole answer.
     std::chrono::milliseconds wait_limit = std::chrono::seconds(3);
+    // The time the records carry; the repeat interval runs on the steady clock whatever it says.
+    std::time_t (*wall_clock)() = [] { return std::time(nullptr); };
 };
 
 class timer_thread : public worker_thread {
@@ -56,13 +59,17 @@ private:
     void poll(const settings_values& settings);
     bool connect_to_server(const std::string& host, const std::string& port);
     void exchange(answer_buffer& buffer);
+    // Receives what has arrived into the buffer from offset on; the byte count.
+    std::size_t receive_into(answer_buffer& buffer, std::size_t offset);
+    // Leftovers of an earlier answer must never be read as the next one.
+    void discard_waiting_bytes();
     void take_answer(const answer_buffer& buffer, const wxString& device);
     void repeat_check();
     void hand_off();
     void close_socket();
-    // Runs one asynchronous socket operation to its end on this thread, within the wait limit;
+    // Runs one asynchronous socket operation to its end on this thread, within the limit;
     // true when it succeeded.
-    template <class Start> bool await(Start start);
+    template <class Start> bool await(Start start, std::chrono::steady_clock::duration limit);
 
     wxEvtHandler* owner_;
     poll_timing timing_;
@@ -73,6 +80,7 @@ private:
     boost::asio::ip::tcp::socket coordinate_socket_;
     double request_value_ = 0.0;
     std::deque<position_record> pending_records_;
+    std::chrono::steady_clock::time_point newest_taken_; // steady time the newest record was made
     std::atomic<bool> stop_requested_{false};
 
     settings_handover<settings_values> offered_settings_;

@@ -3,8 +3,13 @@
 #include <vector>
 
 #include <boost/asio/post.hpp>
+#include <boost/system/system_error.hpp>
+#include <wx/convauto.h>
+#include <wx/intl.h>
 #include <wx/sstream.h>
 #include <wx/xml/xml.h>
+
+#include "app/thread_events.hpp"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
@@ -50,10 +55,7 @@ std::string telemetry_thread::status_request()
 wxThread::ExitCode telemetry_thread::Entry()
 {
     destination_ = udp::endpoint(asio::ip::address_v4::broadcast(), static_cast<unsigned short>(port_ & 0xFFFF));
-    socket_ = udp::socket(io_);
-    socket_.open(udp::v4());
-    socket_.set_option(asio::socket_base::reuse_address(true));
-    socket_.set_option(asio::socket_base::broadcast(true));
+    attempt([this] { open_socket(); });
     wait_for_tick();
     io_.run();
     return 0;
@@ -68,21 +70,62 @@ void telemetry_thread::telemetry_tick(const boost::system::error_code& error)
     if (stop_requested_ || TestDestroy())
         return;
 
-    const std::string request = status_request();
-    socket_.send_to(asio::buffer(request), destination_);
-
     std::map<std::string, std::string> replies;
-    while (const std::size_t available = socket_.available()) {
-        std::vector<char> bytes(available);
-        const std::size_t received = socket_.receive_from(asio::buffer(bytes), sender_);
-        replies.emplace(sender_.address().to_string(), std::string(bytes.data(), received));
-    }
+    attempt([&] {
+        if (!socket_.is_open())
+            open_socket();
+        socket_.send_to(asio::buffer(status_request()), destination_);
+        collect_replies(replies);
+    });
     {
         std::lock_guard<std::mutex> lock(replies_mutex_);
         telemetry_replies_.swap(replies);
     }
     timer_.expires_after(interval_);
     wait_for_tick();
+}
+
+void telemetry_thread::open_socket()
+{
+    socket_ = udp::socket(io_);
+    socket_.open(udp::v4());
+    socket_.set_option(asio::socket_base::reuse_address(true));
+    socket_.set_option(asio::socket_base::broadcast(true));
+    // Replies are taken until none is left, without waiting.
+    socket_.non_blocking(true);
+}
+
+void telemetry_thread::collect_replies(std::map<std::string, std::string>& replies)
+{
+    // Not by the available byte count: a zero-length datagram at the head of the queue reads as
+    // nothing available and would hide every datagram behind it.
+    std::vector<char> bytes(65536);
+    for (;;) {
+        boost::system::error_code error;
+        const std::size_t received = socket_.receive_from(asio::buffer(bytes), sender_, 0, error);
+        if (error == asio::error::would_block)
+            return;
+        if (error)
+            throw boost::system::system_error(error, "receive_from");
+        if (received > 0)
+            replies.emplace(sender_.address().to_string(), std::string(bytes.data(), received));
+    }
+}
+
+template <class Step> void telemetry_thread::attempt(Step step)
+{
+    try {
+        step();
+        reported_failure_.clear();
+    } catch (const boost::system::system_error& e) {
+        // Reopened by the next cycle. One row per failure, not one per cycle while it lasts.
+        boost::system::error_code ignored;
+        socket_.close(ignored);
+        if (reported_failure_ != e.what()) {
+            reported_failure_ = e.what();
+            queue_log_error(owner_, wxString::Format(_("Telemetry error: %s"), wxString(e.what(), wxConvAuto())));
+        }
+    }
 }
 
 void telemetry_thread::wait_for_tick()

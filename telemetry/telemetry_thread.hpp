@@ -1,6 +1,6 @@
 #pragma once
 // Broadcasts an XML status request over UDP every five seconds and keeps the replies that
-// arrived since the previous request, by sender address. Reports nothing to the window.
+// arrived since the previous request, by sender address. Reports only its failures to the window.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -40,6 +40,11 @@ protected:
 private:
     void telemetry_tick(const boost::system::error_code& error);
     void wait_for_tick();
+    void open_socket();
+    void collect_replies(std::map<std::string, std::string>& replies);
+    // Runs a step that may fail with a system error; a failure closes the socket and is reported
+    // once, until a step succeeds or the reason changes.
+    template <class Step> void attempt(Step step);
 
     wxEvtHandler* owner_;
     boost::asio::io_context io_;
@@ -50,6 +55,7 @@ private:
     std::uint32_t port_ = 0;
     std::chrono::nanoseconds interval_;
     std::atomic<bool> stop_requested_{false};
+    std::string reported_failure_; // the failure last reported, empty after a success
 
     mutable std::mutex replies_mutex_;
     std::map<std::string, std::string> telemetry_replies_;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <boost/asio/read.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
 
 namespace asio = boost::asio;
@@ -22,6 +23,14 @@ void put_text(answer_buffer& buffer, std::size_t offset, const std::string& text
 }
 
 constexpr double pi = 3.141592653589793;
+constexpr std::size_t whole_answer = answer_layout::end_of_fields + 19;
+// As a busy server or a serial-to-TCP bridge sends it.
+constexpr std::size_t split_part = 300;
+constexpr std::size_t trickle_part = 100;
+constexpr std::chrono::milliseconds part_pause{200};
+// Every byte non-zero, so that an answer read from anywhere in them has its data flag set.
+constexpr std::size_t trailing_size = 600;
+constexpr unsigned char trailing_byte = 'T';
 
 answer_buffer no_data_answer()
 {
@@ -37,6 +46,8 @@ bool parse_simulator_mode(const std::string& word, simulator_mode& mode)
         {"data", simulator_mode::data},   {"nodata", simulator_mode::no_data},
         {"close", simulator_mode::close}, {"hang", simulator_mode::hang},
         {"short", simulator_mode::short_answer}, {"odd", simulator_mode::odd_answer},
+        {"split", simulator_mode::split_answer}, {"trickle", simulator_mode::trickle},
+        {"trailing", simulator_mode::trailing},
     };
     for (const auto& [name, value] : names)
         if (word == name) {
@@ -72,7 +83,10 @@ answer_buffer journey_answer(std::size_t n)
 
 class coordinate_simulator::session : public std::enable_shared_from_this<session> {
 public:
-    session(coordinate_simulator& owner, tcp::socket socket) : owner_(owner), socket_(std::move(socket)) {}
+    session(coordinate_simulator& owner, tcp::socket socket)
+        : owner_(owner), socket_(std::move(socket)), pause_(socket_.get_executor())
+    {
+    }
 
     void read_request()
     {
@@ -89,22 +103,39 @@ private:
         if (std::memcmp(request_.data(), "CXQUEST2", 8) != 0)
             return; // not our protocol: drop the connection
         simulator_mode mode;
-        if (!owner_.answer(answer_, mode)) {
+        if (!owner_.answer(answer_, part_, mode)) {
             if (mode == simulator_mode::hang)
                 owner_.hung_.push_back(shared_from_this());
             return;
         }
-        asio::async_write(socket_, asio::buffer(answer_),
-                          [self = shared_from_this()](boost::system::error_code error, std::size_t) {
-                              if (!error)
+        send_from(0);
+    }
+
+    void send_from(std::size_t offset)
+    {
+        const std::size_t end = std::min(offset + part_, answer_.size());
+        asio::async_write(socket_, asio::buffer(answer_.data() + offset, end - offset),
+                          [self = shared_from_this(), end](boost::system::error_code error, std::size_t) {
+                              if (error)
+                                  return;
+                              if (end == self->answer_.size()) {
                                   self->read_request();
+                                  return;
+                              }
+                              self->pause_.expires_after(part_pause);
+                              self->pause_.async_wait([self, end](boost::system::error_code error) {
+                                  if (!error)
+                                      self->send_from(end);
+                              });
                           });
     }
 
     coordinate_simulator& owner_;
     tcp::socket socket_;
+    asio::steady_timer pause_;
     coordinate_request request_{};
     std::vector<unsigned char> answer_;
+    std::size_t part_ = 0;
 };
 
 coordinate_simulator::coordinate_simulator(unsigned short port, simulator_mode mode)
@@ -131,7 +162,7 @@ void coordinate_simulator::accept()
     });
 }
 
-bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, simulator_mode& mode)
+bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t& part, simulator_mode& mode)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ++requests_;
@@ -150,9 +181,18 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, simulator_m
     case simulator_mode::no_data:
         buffer = no_data_answer();
         bytes.assign(buffer.begin(), buffer.end());
+        part = bytes.size();
+        return true;
+    case simulator_mode::short_answer:
+    case simulator_mode::trickle:
+        // Never received whole, so not among the positions sent.
+        buffer = journey_answer(journey_step_++);
+        bytes.assign(buffer.begin(), buffer.begin() + (mode == simulator_mode::short_answer ? 20 : whole_answer));
+        part = mode == simulator_mode::trickle ? trickle_part : bytes.size();
         return true;
     case simulator_mode::data:
-    case simulator_mode::short_answer:
+    case simulator_mode::split_answer:
+    case simulator_mode::trailing:
         buffer = journey_answer(journey_step_++);
         break;
     case simulator_mode::odd_answer:
@@ -164,11 +204,13 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, simulator_m
         put(buffer, answer_layout::place_kind, std::int32_t{7});
         break;
     }
-    const std::size_t length = mode == simulator_mode::short_answer ? 20 : answer_layout::end_of_fields + 19;
-    bytes.assign(buffer.begin(), buffer.begin() + length);
+    bytes.assign(buffer.begin(), buffer.begin() + whole_answer);
     answer_buffer sent{}; // as the client's zero-filled buffer will hold it
     std::copy(bytes.begin(), bytes.end(), sent.begin());
     positions_sent_.push_back(sent);
+    part = mode == simulator_mode::split_answer ? split_part : bytes.size();
+    if (mode == simulator_mode::trailing)
+        bytes.insert(bytes.end(), trailing_size, trailing_byte);
     return true;
 }
 

@@ -23,9 +23,13 @@ enum class simulator_mode {
     hang,         // read the request and never answer
     short_answer, // only the first 20 bytes of a position
     odd_answer,   // texts without terminator, negative speed, unknown place kind
+    split_answer, // a position in two parts, the second after a pause
+    trickle,      // a position in parts of 100 bytes, 200 ms apart
+    trailing,     // a position followed by bytes that belong to no answer
 };
 
-// "data", "nodata", "close", "hang", "short", "odd"; false for anything else.
+// "data", "nodata", "close", "hang", "short", "odd", "split", "trickle", "trailing"; false for
+// anything else.
 bool parse_simulator_mode(const std::string& word, simulator_mode& mode);
 
 // The answer for the n-th position (n from 0) of the made-up journey.
@@ -45,7 +49,7 @@ public:
     void script(std::deque<simulator_mode> modes);
 
     std::size_t requests() const;
-    // The answers that carried a position, in the order they were sent.
+    // The answers that carried a whole position, in the order they were sent.
     std::vector<answer_buffer> positions_sent() const;
     // Waits until at least n requests have arrived; false when the time runs out.
     bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
@@ -53,8 +57,9 @@ public:
 private:
     class session;
     void accept();
-    // The bytes to send for one request, or nothing to close or hang (per the mode).
-    bool answer(std::vector<unsigned char>& bytes, simulator_mode& mode);
+    // The bytes to send for one request, or nothing to close or hang (per the mode); and how
+    // many of them go out at a time, with a pause between the parts.
+    bool answer(std::vector<unsigned char>& bytes, std::size_t& part, simulator_mode& mode);
 
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;

@@ -1,5 +1,7 @@
 // The poller against a real coordinate server on loopback, with a short period.
+#include <atomic>
 #include <chrono>
+#include <ctime>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,6 +24,8 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr poll_timing fast{200ms, 180s, 500ms};
+// Added to the wall clock the records carry.
+std::atomic<std::time_t> clock_shift{0};
 
 // The message without its clock line, which depends on when the answer was decoded.
 std::string without_clock(const std::string& message)
@@ -197,11 +201,59 @@ TEST_F(poller_test, a_closing_or_silent_server_fails_the_exchange_and_is_reconne
     EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
 }
 
-TEST_F(poller_test, short_answers_read_as_zero_fields)
+TEST_F(poller_test, only_whole_answers_become_positions)
 {
-    coordinate_simulator server(0, simulator_mode::short_answer);
-    start(server.port());
-    EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: - 0 km 0 m Lat=0 Lon=0."));
+    // A cut answer is an error, and the next connection starts with the next whole answer.
+    const struct {
+        const char* name;
+        simulator_mode first;
+        std::size_t errors;
+    } cases[] = {
+        {"answer in two parts", simulator_mode::split_answer, 0},
+        {"trailing bytes after the answer", simulator_mode::trailing, 0},
+        {"answer cut short", simulator_mode::short_answer, 1},
+        // Each part within the wait limit, all of them not: the limit holds for the whole answer.
+        {"answer trickling in", simulator_mode::trickle, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_shared_store();
+        sink_.clear();
+        coordinate_simulator server(0, simulator_mode::no_data);
+        server.script({c.first, simulator_mode::data, simulator_mode::data});
+        start(server.port());
+        // The fourth request comes once the three answers before it have been taken and handed off.
+        ASSERT_TRUE(server.wait_for_requests(4, 10s)) << "the poller stopped asking";
+        const auto events = sink_.events(); // stopping may end an exchange with an error row
+        stop();
+
+        // Every whole position but the newest, which stays pending.
+        const auto answers = server.positions_sent();
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i + 1 < answers.size(); ++i)
+            expected.push_back(expected_message(answers[i]));
+        std::vector<std::string> stored;
+        for (const auto& message : stored_messages())
+            stored.push_back(without_clock(message));
+        EXPECT_EQ(stored, expected);
+        EXPECT_EQ(count_in(events, EVT_LOG_ERROR, "CoordServer receive error"), c.errors);
+        EXPECT_EQ(count_in(events, EVT_LOG_ERROR, ""), c.errors);
+    }
+}
+
+TEST_F(poller_test, repeats_on_schedule_after_the_clock_was_set_back)
+{
+    poll_timing timing{200ms, 2s, 500ms};
+    timing.wall_clock = [] { return std::time(nullptr) + clock_shift.load(); };
+    coordinate_simulator server(0, simulator_mode::no_data);
+    server.script({simulator_mode::data});
+    start(server.port(), timing);
+    ASSERT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
+    clock_shift = -3600; // time synchronisation corrects a clock that ran an hour ahead
+
+    // The repeat, one interval later, hands off the position.
+    ASSERT_TRUE(wait_for_stored(1, 10s)) << "no repeat after the clock was set back";
+    EXPECT_EQ(without_clock(stored_messages().at(0)), expected_message(server.positions_sent().at(0)));
 }
 
 TEST_F(poller_test, new_settings_take_effect_on_the_next_cycle)

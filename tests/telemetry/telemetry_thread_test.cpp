@@ -12,11 +12,13 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
 #include <gtest/gtest.h>
 
+#include "app/thread_events.hpp"
 #include "event_sink.hpp"
 #include "eventually.hpp"
 #include "telemetry/telemetry_thread.hpp"
@@ -46,6 +48,12 @@ public:
     }
 
     bool ok() const { return ok_; }
+
+    // Without the route the broadcast fails as when the network is not up or its interface went.
+    bool set_broadcast_route(bool present) const
+    {
+        return run("ip -n " + agent_ + " route " + (present ? "add" : "del") + " 255.255.255.255/32 dev veth0");
+    }
 
     // Runs body with the calling thread in the agent's namespace; threads it starts stay there.
     void on_agent_side(const std::function<void()>& body) const
@@ -97,6 +105,30 @@ protected:
         return worker_->telemetry_replies();
     }
 
+    // A peer on 10.77.0.2:50123, listening when this returns.
+    std::thread start_peer(std::function<void(udp::socket&)> body)
+    {
+        const auto listening = std::make_shared<std::promise<void>>();
+        std::future<void> listening_done = listening->get_future();
+        std::thread peer = link_.peer_thread([listening, body = std::move(body)] {
+            asio::io_context io;
+            udp::socket socket(io, udp::endpoint(udp::v4(), 50123));
+            listening->set_value();
+            body(socket);
+        });
+        listening_done.wait();
+        return peer;
+    }
+
+    void start_worker(std::chrono::nanoseconds interval, std::uint32_t port)
+    {
+        link_.on_agent_side([&] {
+            worker_ = std::make_unique<telemetry_thread>(&sink_, interval);
+            worker_->set_port(port);
+            ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
+        });
+    }
+
     broadcast_link link_;
     event_sink sink_;
     std::unique_ptr<telemetry_thread> worker_;
@@ -113,30 +145,24 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
 {
     // Also sets up the library's UTF-8 converter on this thread before the worker needs it.
     const std::string request = telemetry_thread::status_request();
-    std::promise<void> listening;
     std::promise<std::string> first_request, second_request;
-    // The peer answers the first request twice from the same address and the second not at all.
-    std::thread peer = link_.peer_thread([&] {
-        asio::io_context io;
-        udp::socket socket(io, udp::endpoint(udp::v4(), 50123));
-        listening.set_value();
+    // The peer answers the first request with an empty datagram, then twice from the same address,
+    // and the second request not at all.
+    std::thread peer = start_peer([&](udp::socket& socket) {
         char bytes[2048];
         udp::endpoint from;
         const std::size_t n = socket.receive_from(asio::buffer(bytes), from);
         first_request.set_value(std::string(bytes, n));
+        socket.send_to(asio::buffer(std::string()), from);
         socket.send_to(asio::buffer(std::string("first")), from);
         socket.send_to(asio::buffer(std::string("second")), from);
         second_request.set_value(std::string(bytes, socket.receive_from(asio::buffer(bytes), from)));
     });
-    listening.get_future().wait();
-    link_.on_agent_side([&] {
-        worker_ = std::make_unique<telemetry_thread>(&sink_, 300ms);
-        worker_->set_port(50123 + 65536 * 3); // only the low 16 bits count
-        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
-    });
+    start_worker(300ms, 50123 + 65536 * 3); // only the low 16 bits count
 
     EXPECT_EQ(first_request.get_future().get(), request);
-    // The replies to one request are collected by the cycle after it; the second is dropped.
+    // The replies to one request are collected by the cycle after it; the empty one is ignored
+    // and the second dropped.
     ASSERT_TRUE(eventually([&] { return !replies().empty(); }, 5s));
     EXPECT_EQ(replies(), (std::map<std::string, std::string>{{"10.77.0.2", "first"}}));
     EXPECT_EQ(second_request.get_future().get(), request);
@@ -148,4 +174,36 @@ TEST_F(telemetry_thread_test, keeps_the_first_reply_per_sender_found_by_the_next
     EXPECT_LT(std::chrono::steady_clock::now() - started, 500ms);
     peer.join();
     EXPECT_TRUE(sink_.events().empty()) << "telemetry reports nothing to the window";
+}
+
+TEST_F(telemetry_thread_test, a_failed_send_is_one_row_while_it_lasts_and_the_next_cycle_tries_again)
+{
+    const auto failure_rows = [](std::size_t n) {
+        return [n](const std::vector<reported_event>& events) {
+            std::size_t rows = 0;
+            for (const auto& e : events)
+                rows += e.type == EVT_LOG_ERROR && e.text.StartsWith("Telemetry error: send_to: ");
+            return rows >= n && rows == events.size();
+        };
+    };
+    telemetry_thread::status_request(); // the library's UTF-8 converter, before the worker needs it
+    ASSERT_TRUE(link_.set_broadcast_route(false));
+    std::promise<void> requested;
+    std::thread peer = start_peer([&](udp::socket& socket) {
+        char bytes[2048];
+        udp::endpoint from;
+        socket.receive_from(asio::buffer(bytes), from);
+        requested.set_value();
+    });
+    start_worker(100ms, 50123);
+
+    ASSERT_TRUE(sink_.wait_for(failure_rows(1))) << "no row for the failed send";
+    EXPECT_FALSE(sink_.wait_for(failure_rows(2), 1s)) << "a row every cycle while the failure lasts";
+    ASSERT_TRUE(link_.set_broadcast_route(true));
+    EXPECT_EQ(requested.get_future().wait_for(5s), std::future_status::ready) << "the worker gave up sending";
+    // After a success the same failure is worth a row again.
+    ASSERT_TRUE(link_.set_broadcast_route(false));
+    EXPECT_TRUE(sink_.wait_for(failure_rows(2))) << "no row for the failure after a success";
+    worker_->stop();
+    peer.join();
 }
