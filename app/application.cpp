@@ -12,6 +12,7 @@
 
 #include "app/platform.hpp"
 #include "app/routewarden_frame.hpp"
+#include "log/foreign_text.hpp"
 #include "log/log_rows.hpp"
 
 wxWeakRef<routewarden_frame> main_frame;
@@ -56,7 +57,7 @@ bool routewarden::OnInit()
 #endif
         frame = new routewarden_frame(_("Routewarden"), wxDefaultPosition, wxSize(800, 600));
     } catch (const std::exception& error) {
-        wxMessageBox(wxString(error.what()), "C++ exception", wxOK | wxICON_ERROR);
+        wxMessageBox(foreign_text(error.what()), "C++ exception", wxOK | wxICON_ERROR);
         platform::exit_immediately(1);
     } catch (...) {
         wxMessageBox(_("Program will be stopped"), _("Unknown exception"), wxOK | wxICON_ERROR);
@@ -86,7 +87,7 @@ bool routewarden::OnExceptionInMainLoop()
     try {
         throw;
     } catch (const std::exception& error) {
-        log_error(escape_html(wxString(error.what())));
+        log_error(escape_html(foreign_text(error.what())));
     } catch (...) {
         log_error(_("Unknown exception"));
     }

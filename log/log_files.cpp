@@ -32,7 +32,7 @@ wxFileName prepare_log_file()
     const wxString folder = file.GetPath(wxPATH_GET_VOLUME);
     const wxLogNull reported_below;  // the toolkit's own message would come on top of ours
     if (!wxFileName::DirExists(folder) && !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
-        throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString());
+        throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString(wxConvUTF8));
     return file;
 }
 
