@@ -1,5 +1,6 @@
 #include "app/settings_file.hpp"
 
+#include <wx/log.h>
 #include <wx/strconv.h>
 
 #include "app/platform.hpp"
@@ -15,6 +16,7 @@ wxFileName settings_file_name()
 
 bool create_settings_folder(const wxFileName& file)
 {
+    const wxLogNull reported_by_the_caller;  // the library's own box would come on top of its row
     return file.DirExists() || file.Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
 }
 
@@ -23,7 +25,9 @@ wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file)
     const wxString path = file.GetFullPath();
     wxSharedPtr<wxFileConfig> config(
         new wxFileConfig(wxString(), wxString(), path, wxString(), wxCONFIG_USE_LOCAL_FILE, wxConvUTF8));
-    if (!file.FileExists()) {
+    // Without its folder, whose failure the caller has reported, nothing can be written; readers
+    // take the same values from their defaults.
+    if (!file.FileExists() && file.DirExists()) {
         config->Write(settings::tracking_server_address, settings::default_tracking_server_address);
         config->Write(settings::coordinate_server_address, settings::default_coordinate_server_address);
         config->Write(settings::coordinate_server_port, settings::default_coordinate_server_port);

@@ -11,12 +11,13 @@
 // <home>/Quillbank/config/.routewarden
 wxFileName settings_file_name();
 
-// Creates the file's folder with every missing parent; false when that fails.
+// Creates the file's folder with every missing parent; false when that fails, which the caller
+// reports: the library's own message is suppressed.
 bool create_settings_folder(const wxFileName& file);
 
-// A configuration on the file, local file only, strict UTF-8. A missing file is created with the
-// first-start values, in this order: tracking_server_address, coordinate_server_address,
-// coordinate_server_port, debug, device.
+// A configuration on the file, local file only, strict UTF-8. A missing file in an existing folder
+// is created with the first-start values, in this order: tracking_server_address,
+// coordinate_server_address, coordinate_server_port, debug, device.
 wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file);
 
 // True when the file exists and its modification time differs from last_seen, which is then
