@@ -1,5 +1,7 @@
 #include "app/settings_file.hpp"
 
+#include <algorithm>
+
 #include <wx/log.h>
 #include <wx/strconv.h>
 
@@ -59,6 +61,24 @@ void write_setting(wxConfigBase& config, const wxString& key, bool value)
 {
     if (!config.HasEntry(key) || config.ReadBool(key, !value) != value)
         config.Write(key, value);
+}
+
+void save_setting_edits(const wxFileName& file, const std::vector<setting_edit>& edits)
+{
+    if (std::none_of(edits.begin(), edits.end(), [](const setting_edit& edit) { return edit.changed; }))
+        return;
+    const auto config = open_settings(file);
+    for (const setting_edit& edit : edits) {
+        std::visit(
+            [&](const auto& value) {
+                if (edit.changed)
+                    write_setting(*config, edit.key, value);
+                else if (!config->HasEntry(edit.key))
+                    config->Write(edit.key, value);
+            },
+            edit.value);
+    }
+    config->Flush();
 }
 
 bool telemetry_enabled(const wxConfigBase& config)

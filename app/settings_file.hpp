@@ -2,6 +2,8 @@
 // The per-user settings file: where it lives, how it is opened and how a change on disk is told
 // from the events of the folder watcher. No GUI: the main window and the tests share it.
 #include <cstdint>
+#include <variant>
+#include <vector>
 
 #include <wx/datetime.h>
 #include <wx/fileconf.h>
@@ -28,6 +30,21 @@ bool settings_file_changed(const wxFileName& file, wxDateTime& last_seen);
 // must keep the file's modification time, or the watcher would report a change.
 void write_setting(wxConfigBase& config, const wxString& key, const wxString& value);
 void write_setting(wxConfigBase& config, const wxString& key, bool value);
+
+// One setting as the options dialog saves it: the value the user set (changed), or else the
+// default that readers take when the file lacks the setting.
+using setting_value = std::variant<wxString, bool>;
+struct setting_edit {
+    wxString key;
+    setting_value value;
+    bool changed;
+};
+
+// Saves the options dialog into the file as it is on disk now, so that edits made by hand while
+// the dialog was open stay: the changed values are written, settings the file lacks get their
+// defaults, and every other line stays as it is. Without a change nothing is written and the file
+// keeps its modification time.
+void save_setting_edits(const wxFileName& file, const std::vector<setting_edit>& edits);
 
 // "telemetry", default false.
 bool telemetry_enabled(const wxConfigBase& config);

@@ -131,6 +131,29 @@ TEST(settings_file, a_folder_that_cannot_be_made_is_reported_by_the_caller_alone
     EXPECT_EQ(log.text.ToStdString(), "");
 }
 
+TEST_F(settings_test, the_dialog_saves_its_changes_alone_into_the_file_as_it_is_on_disk)
+{
+    const std::string by_hand = "; kept by hand\ndebug=1\ndevice=old\nproxy_server_address=http://127.0.0.1:3128\n";
+    auto edits = [](bool device_changed) {
+        return std::vector<setting_edit>{
+            {settings::device, wxString(device_changed ? "LOCO-7" : ""), device_changed},
+            {settings::debug, false, false},
+            {settings::telemetry, false, false},
+            {settings::telemetry_port, wxString(settings::default_telemetry_port), false},
+        };
+    };
+    write_all(file, by_hand);
+    const wxDateTime written(1, wxDateTime::Jan, 2027, 8, 2, 0);
+    set_modified(file, written);
+
+    save_setting_edits(file, edits(false));
+    EXPECT_EQ(platform::modification_time(file), written) << "no change, no write";
+
+    save_setting_edits(file, edits(true));
+    EXPECT_EQ(read_all(file), "; kept by hand\ndebug=1\ndevice=LOCO-7\nproxy_server_address=http://127.0.0.1:3128\n"
+                              "telemetry=0\ntelemetry_port=50000\n");
+}
+
 TEST_F(settings_test, a_new_modification_time_is_a_change_once)
 {
     set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 5));
