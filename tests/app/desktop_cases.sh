@@ -266,7 +266,8 @@ tray)
   shot setup
   # A change on disk while the dialog is open replaces the window's settings object; the dialog
   # keeps working on its own, and its "Ok" keeps the edit, a line that only an edit sets among it.
-  sed -i -e 's/^debug=0$/debug=1/' -e '$a proxy_server_address=http://127.0.0.1:3128' "$HOME/Quillbank/config/.routewarden"
+  sed -i -e 's/^debug=0$/debug=1/' -e '$a proxy_server_address=http://127.0.0.1:3128' \
+    "$HOME/Quillbank/config/.routewarden"
   wait_until 10 log_has "Configuration changed" || fail "an edit by hand was not noticed"
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   # The "Device ID" value cell, then the "Ok" button at the bottom right.
