@@ -5,7 +5,6 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/format.hpp>
-#include <wx/convauto.h>
 #include <wx/intl.h>
 
 #include "app/settings_keys.hpp"

@@ -6,7 +6,6 @@
 #include <boost/format.hpp>
 #include <wx/ffile.h>
 #include <wx/filename.h>
-#include <wx/convauto.h>
 #include <wx/intl.h>
 #include <wx/log.h>
 
