@@ -198,9 +198,7 @@ void routewarden_frame::apply_config_change()
         return;
     log_info(_("Configuration changed"));
     open_config();
-    pause_workers();
     reload_workers();
-    resume_workers();
 }
 
 void routewarden_frame::start_workers()
@@ -220,28 +218,12 @@ void routewarden_frame::start_telemetry(std::uint32_t port)
     run_or_drop(telemetry);
 }
 
-void routewarden_frame::pause_workers()
-{
-    if (timer)
-        timer->Pause();
-    if (process_messages)
-        process_messages->Pause();
-}
-
 void routewarden_frame::reload_workers()
 {
     if (process_messages)
         process_messages->load_settings(*config);
     if (timer)
         timer->load_settings(*config);
-}
-
-void routewarden_frame::resume_workers()
-{
-    if (process_messages)
-        process_messages->Resume();
-    if (timer)
-        timer->Resume();
 }
 
 void routewarden_frame::stop_workers()

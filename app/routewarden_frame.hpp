@@ -58,12 +58,10 @@ private:
     void start_workers();
     // Telemetry worker on this port; left to end with the process.
     void start_telemetry(std::uint32_t port);
-    // Polling worker first, then delivery worker.
-    void pause_workers();
-    // load_settings from config: delivery worker first, then polling worker.
+    // load_settings from config: delivery worker first, then polling worker. Each takes the
+    // settings at its next cycle; a worker is never paused (on Windows a pause suspends the
+    // thread wherever it is, perhaps holding a lock that load_settings needs).
     void reload_workers();
-    // Delivery worker first, then polling worker.
-    void resume_workers();
     // Delivery worker, then polling worker (its connection aborted and its loop stopped first),
     // then the telemetry worker, each waited for.
     void stop_workers();
