@@ -208,9 +208,11 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t
     answer_buffer sent{}; // as the client's zero-filled buffer will hold it
     std::copy(bytes.begin(), bytes.end(), sent.begin());
     positions_sent_.push_back(sent);
-    part = mode == simulator_mode::split_answer ? split_part : bytes.size();
+    // In the answer's own write: sent later, they would race the next request, and bytes that
+    // arrive after a request are the answer as far as any client can tell.
     if (mode == simulator_mode::trailing)
         bytes.insert(bytes.end(), trailing_size, trailing_byte);
+    part = mode == simulator_mode::split_answer ? split_part : bytes.size();
     return true;
 }
 
