@@ -9,13 +9,13 @@
 #include "app/platform.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
-#include "app/thread_events.hpp"
 #include "coordinates/timer_thread.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "log/log_files.hpp"
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
 #include "telemetry/telemetry_thread.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace {
 enum menu_id { id_setup = 1, id_exit = 2 };
@@ -66,6 +66,8 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     create_config_folder();
     CallAfter(&routewarden_frame::watch_config_folder);
     write_start_rows();
+    if (!tray_icon->docked())
+        log_error(escape_html(_("Tray icon could not be shown")));
     open_config();
 
     start_workers();

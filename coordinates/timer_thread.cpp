@@ -7,12 +7,12 @@
 #include <boost/format.hpp>
 #include <wx/intl.h>
 
-#include "app/settings_keys.hpp"
-#include "app/thread_events.hpp"
 #include "coordinates/coordinate_codec.hpp"
 #include "delivery/message_store.hpp"
 #include "delivery/tracking_message.hpp"
 #include "log/foreign_text.hpp"
+#include "worker_base/settings_keys.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace asio = boost::asio;
 using asio::ip::tcp;

@@ -15,10 +15,10 @@
 #include <wx/string.h>
 #include <wx/thread.h>
 
-#include "app/settings_handover.hpp"
-#include "app/worker_thread.hpp"
 #include "coordinates/answer_layout.hpp"
 #include "coordinates/position_record.hpp"
+#include "worker_base/settings_handover.hpp"
+#include "worker_base/worker_thread.hpp"
 
 struct poll_timing {
     std::chrono::milliseconds period = std::chrono::seconds(10);

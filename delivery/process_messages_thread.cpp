@@ -9,13 +9,13 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
-#include "app/settings_keys.hpp"
-#include "app/thread_events.hpp"
 #include "delivery/delivery_outcome.hpp"
 #include "delivery/message_store.hpp"
 #include "delivery/service_answer.hpp"
 #include "delivery/tracking_request.hpp"
 #include "log/foreign_text.hpp"
+#include "worker_base/settings_keys.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace {
 // A transfer may not hold the store, and with it the poller, for longer than this.

@@ -11,8 +11,8 @@
 #include <wx/string.h>
 #include <wx/thread.h>
 
-#include "app/settings_handover.hpp"
-#include "app/worker_thread.hpp"
+#include "worker_base/settings_handover.hpp"
+#include "worker_base/worker_thread.hpp"
 
 class process_messages_thread : public worker_thread {
 public:

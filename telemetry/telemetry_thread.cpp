@@ -8,8 +8,8 @@
 #include <wx/sstream.h>
 #include <wx/xml/xml.h>
 
-#include "app/thread_events.hpp"
 #include "log/foreign_text.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace asio = boost::asio;
 using asio::ip::udp;

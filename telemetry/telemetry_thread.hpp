@@ -14,7 +14,7 @@
 #include <wx/event.h>
 #include <wx/thread.h>
 
-#include "app/worker_thread.hpp"
+#include "worker_base/worker_thread.hpp"
 
 class telemetry_thread : public worker_thread {
 public:

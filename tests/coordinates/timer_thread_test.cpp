@@ -11,7 +11,7 @@
 #include <wx/fileconf.h>
 #include <wx/memconf.h>
 
-#include "app/thread_events.hpp"
+#include "worker_base/thread_events.hpp"
 
 #include "coordinates/coordinate_codec.hpp"
 #include "coordinates/timer_thread.hpp"

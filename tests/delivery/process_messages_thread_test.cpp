@@ -13,7 +13,7 @@
 #include <wx/memconf.h>
 #include <wx/utils.h>
 
-#include "app/thread_events.hpp"
+#include "worker_base/thread_events.hpp"
 
 #include "delivery/process_messages_thread.hpp"
 #include "event_sink.hpp"
