@@ -22,11 +22,13 @@ enum menu_id { id_setup = 1, id_exit = 2 };
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
 
-// A worker that cannot start is dropped, so that nothing later waits for it.
+// A worker that cannot start says so and is dropped, so that nothing later waits for it.
 template <class Worker> void run_or_drop(std::unique_ptr<Worker>& worker)
 {
-    if (worker->Run() != wxTHREAD_NO_ERROR)
-        worker.reset();
+    if (worker->Run() == wxTHREAD_NO_ERROR)
+        return;
+    log_error(escape_html(wxString::Format(_("Worker %s could not be started"), worker->name())));
+    worker.reset();
 }
 
 template <class Worker> void stop_and_drop(std::unique_ptr<Worker>& worker)

@@ -29,7 +29,7 @@ std::wstring widen(const std::string& bytes)
 }
 
 timer_thread::timer_thread(wxEvtHandler* owner, poll_timing timing)
-    : owner_(owner), timing_(timing), poll_timer_(loop_, timing.period),
+    : configured_worker("poller", owner), timing_(timing), poll_timer_(loop_, timing.period),
       resolver_(socket_context_), coordinate_socket_(socket_context_)
 {
 }
@@ -41,28 +41,26 @@ timer_thread::~timer_thread()
 
 void timer_thread::load_settings(wxConfigBase& config)
 {
-    settings_values loaded;
+    poller_settings loaded;
     loaded.address = config.Read(settings::coordinate_server_address, settings::default_coordinate_server_address);
     loaded.port = config.Read(settings::coordinate_server_port, settings::default_coordinate_server_port);
     loaded.device = config.Read(settings::device, wxString());
     queue_log_info(owner_, wxString::Format(_("Coordinate server: %s:%s"), loaded.address, loaded.port));
-    offered_settings_.offer(std::move(loaded));
+    offer_settings(std::move(loaded));
 }
 
-void timer_thread::request_stop()
+void timer_thread::wake()
 {
-    stop_requested_ = true;
     // The socket is closed by the worker's own thread, which runs the socket context during
     // every wait; a pending wait then fails at once.
     asio::post(socket_context_, [this] { close_socket(); });
     loop_.stop();
 }
 
-wxThread::ExitCode timer_thread::Entry()
+void timer_thread::run()
 {
     wait_for_tick();
     loop_.run();
-    return 0;
 }
 
 void timer_thread::wait_for_tick()
@@ -76,7 +74,9 @@ void timer_thread::coordinate_tick(const boost::system::error_code& error)
         loop_.stop();
         return;
     }
-    take_settings();
+    // New settings: the next cycle connects with them.
+    if (take_settings())
+        close_socket();
     if (settings_.device.empty()) {
         queue_status_text(owner_, status_field_coordinates, _("Bad device ID"));
     } else {
@@ -87,15 +87,7 @@ void timer_thread::coordinate_tick(const boost::system::error_code& error)
     wait_for_tick();
 }
 
-void timer_thread::take_settings()
-{
-    if (auto offered = offered_settings_.take()) {
-        settings_ = std::move(*offered);
-        close_socket();
-    }
-}
-
-void timer_thread::poll(const settings_values& settings)
+void timer_thread::poll(const poller_settings& settings)
 {
     if (!coordinate_socket_.is_open()) {
         repeat_check();

@@ -2,6 +2,8 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -17,6 +19,7 @@
 #include "coordinates/timer_thread.hpp"
 #include "delivery/tracking_message.hpp"
 #include "event_sink.hpp"
+#include "eventually.hpp"
 #include "shared_store.hpp"
 #include "tools/coordinate_simulator.hpp"
 
@@ -284,3 +287,22 @@ TEST_F(poller_test, stops_at_once_while_idle_and_while_the_server_hangs)
     stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
 }
+
+#ifdef __linux__
+// Debuggers and sanitizer reports show each worker by the name its base gives the thread.
+TEST_F(poller_test, runs_on_a_thread_named_for_it)
+{
+    const auto named_poller = [] {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::string name;
+            std::getline(std::ifstream(task.path() / "comm"), name);
+            if (name == "poller")
+                return true;
+        }
+        return false;
+    };
+    ASSERT_FALSE(named_poller());
+    start(9); // nothing listens there: the name does not depend on a connection
+    EXPECT_TRUE(eventually(named_poller, 10s)) << "no thread of the process is named \"poller\"";
+}
+#endif
