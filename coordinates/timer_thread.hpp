@@ -7,13 +7,13 @@
 #include <string>
 
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <wx/confbase.h>
 #include <wx/event.h>
 #include <wx/string.h>
 
 #include "coordinates/answer_layout.hpp"
+#include "coordinates/coordinate_client.hpp"
 #include "coordinates/position_record.hpp"
 #include "worker_base/worker_thread.hpp"
 
@@ -49,26 +49,14 @@ private:
     void wait_for_tick();
     void coordinate_tick(const boost::system::error_code& error);
     void poll(const poller_settings& settings);
-    bool connect_to_server(const std::string& host, const std::string& port);
-    void exchange(answer_buffer& buffer);
-    // Receives what has arrived into the buffer from offset on; the byte count.
-    std::size_t receive_into(answer_buffer& buffer, std::size_t offset);
-    // Leftovers of an earlier answer must never be read as the next one.
-    void discard_waiting_bytes();
     void take_answer(const answer_buffer& buffer, const wxString& device);
     void repeat_check();
     void hand_off();
-    void close_socket();
-    // Runs one asynchronous socket operation to its end on this thread, within the limit;
-    // true when it succeeded.
-    template <class Start> bool await(Start start, std::chrono::steady_clock::duration limit);
 
     poll_timing timing_;
     boost::asio::io_context loop_;
     boost::asio::steady_timer poll_timer_;
-    boost::asio::io_context socket_context_;
-    boost::asio::ip::tcp::resolver resolver_;
-    boost::asio::ip::tcp::socket coordinate_socket_;
+    coordinate_client client_;
     double request_value_ = 0.0;
     std::deque<position_record> pending_records_;
     std::chrono::steady_clock::time_point newest_taken_; // steady time the newest record was made
