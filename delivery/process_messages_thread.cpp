@@ -122,7 +122,8 @@ void process_messages_thread::send_pending_messages()
         long status = 0;
         if (handle_)
             curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
-        const delivery_outcome outcome = classify_delivery(status, transfer, answer_);
+        const delivery_outcome outcome =
+            classify_delivery(status, transfer == CURLE_OK ? nullptr : curl_easy_strerror(transfer), answer_);
         if (outcome.result == delivery_result::delivered) {
             message_store.pop_front();
             ++sent_count_;
