@@ -8,6 +8,11 @@
 namespace asio = boost::asio;
 using asio::ip::tcp;
 
+namespace {
+// Leftovers of earlier answers come to a few hundred bytes; far more is a server that never stops.
+constexpr std::size_t max_discarded_bytes = 64 * 1024;
+}
+
 coordinate_client::coordinate_client(std::chrono::milliseconds wait_limit)
     : wait_limit_(wait_limit), resolver_(context_), socket_(context_)
 {
@@ -66,12 +71,16 @@ std::size_t coordinate_client::receive_into(answer_buffer& buffer, std::size_t o
 
 void coordinate_client::discard_waiting_bytes()
 {
-    // Only what is there now: a server that keeps sending cannot hold the cycle here.
+    // Read without waiting until nothing is left, not by the count available() reports, which
+    // not every socket layer keeps whole; bounded, so that a server that keeps sending cannot
+    // hold the cycle here.
     boost::system::error_code error;
-    std::size_t waiting = socket_.available(error);
+    socket_.non_blocking(true, error);
     answer_buffer discarded;
-    while (!error && waiting > 0)
-        waiting -= socket_.receive(asio::buffer(discarded, waiting), 0, error);
+    for (std::size_t total = 0; !error && total < max_discarded_bytes;)
+        total += socket_.receive(asio::buffer(discarded), 0, error);
+    boost::system::error_code ignored;
+    socket_.non_blocking(false, ignored);
 }
 
 template <class Start> bool coordinate_client::await(Start start, std::chrono::steady_clock::duration limit)
