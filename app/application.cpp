@@ -95,6 +95,14 @@ bool routewarden::OnExceptionInMainLoop()
 
 int routewarden::FilterEvent(wxEvent& event)
 {
+    // At the end of the Windows session each window is asked first (WM_QUERYENDSESSION). The
+    // library would close the main window for it, which the filter below refuses for a hidden
+    // one, and a refusal cancels the shutdown. Every window agrees and nothing closes yet:
+    // another program's refusal lets the session go on. When it does end (WM_ENDSESSION), the
+    // library deletes every window at once, the main window's destructor being the orderly
+    // shutdown, and exits with code 0 before the system ends the process.
+    if (event.GetEventType() == wxEVT_QUERY_END_SESSION)
+        return Event_Processed;
     // A close request to a hidden window comes from the system, not the user: on Windows,
     // taskkill and the like send one to each of the program's windows, the tray icon's own among
     // them, which must not be destroyed under the icon. It ends the program the orderly way

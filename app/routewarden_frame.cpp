@@ -7,7 +7,6 @@
 #include <wx/utils.h>
 
 #include "app/platform.hpp"
-#include "app/routewarden_options.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "app/thread_events.hpp"
@@ -42,6 +41,7 @@ template <class Worker> void stop_and_drop(std::unique_ptr<Worker>& worker)
 // clang-format off
 wxBEGIN_EVENT_TABLE(routewarden_frame, wxFrame)
     EVT_ICONIZE(routewarden_frame::on_iconize)
+    EVT_CLOSE(routewarden_frame::on_close)
     EVT_MENU(id_setup, routewarden_frame::on_setup)
     EVT_MENU(id_exit, routewarden_frame::on_exit)
 wxEND_EVENT_TABLE()
@@ -75,6 +75,9 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
 
 routewarden_frame::~routewarden_frame()
 {
+    // Only at the end of the session, which deletes every window wherever the code is: the
+    // dialog goes first, as "Exit" would end it first.
+    delete open_options.get();
     stop_workers();
     aui_manager.UnInit();
     if (watcher)
@@ -85,21 +88,26 @@ routewarden_frame::~routewarden_frame()
 
 void routewarden_frame::show_options()
 {
-    routewarden_options options(config);
-    open_options = &options;
-    options.ShowModal();
-    open_options = nullptr;
+    // The tray icon and a hidden window stay usable while the dialog is open on some platforms.
+    if (open_options) {
+        open_options->Raise();
+        return;
+    }
+    // On the heap: the end of the session may delete it from inside its own loop.
+    open_options = new routewarden_options(config);
+    open_options->ShowModal();
+    delete open_options.get();
     if (close_after_options)
         Close(true);
 }
 
 void routewarden_frame::exit_program()
 {
-    if (open_options) {
+    if (!open_options) {
+        Close(true);
+    } else if (!close_after_options) { // a second request (two signals) finds the dialog ending
         close_after_options = true;
         open_options->EndModal(wxID_CANCEL);
-    } else {
-        Close(true);
     }
 }
 
@@ -160,6 +168,17 @@ void routewarden_frame::on_iconize(wxIconizeEvent& event)
     Show(!event.IsIconized());
 }
 
+void routewarden_frame::on_close(wxCloseEvent& event)
+{
+    // The close box of a window shown while the dialog is open: the dialog's loop must end first.
+    if (open_options && event.CanVeto()) {
+        event.Veto();
+        exit_program();
+        return;
+    }
+    event.Skip();
+}
+
 void routewarden_frame::on_setup(wxCommandEvent&)
 {
     show_options();
@@ -198,9 +217,7 @@ void routewarden_frame::apply_config_change()
         return;
     log_info(_("Configuration changed"));
     open_config();
-    pause_workers();
     reload_workers();
-    resume_workers();
 }
 
 void routewarden_frame::start_workers()
@@ -220,28 +237,12 @@ void routewarden_frame::start_telemetry(std::uint32_t port)
     run_or_drop(telemetry);
 }
 
-void routewarden_frame::pause_workers()
-{
-    if (timer)
-        timer->Pause();
-    if (process_messages)
-        process_messages->Pause();
-}
-
 void routewarden_frame::reload_workers()
 {
     if (process_messages)
         process_messages->load_settings(*config);
     if (timer)
         timer->load_settings(*config);
-}
-
-void routewarden_frame::resume_workers()
-{
-    if (process_messages)
-        process_messages->Resume();
-    if (timer)
-        timer->Resume();
 }
 
 void routewarden_frame::stop_workers()

@@ -14,9 +14,10 @@
 #include <wx/sharedptr.h>
 #include <wx/weakref.h>
 
+#include "app/routewarden_options.hpp"
+
 class log_viewer;
 class process_messages_thread;
-class routewarden_options;
 class taskbar_icon;
 class telemetry_thread;
 class timer_thread;
@@ -28,6 +29,7 @@ public:
     ~routewarden_frame() override;
 
     // The options dialog on the current settings, modal; shared by the menu and the tray icon.
+    // One at a time: while it is open, it is raised instead.
     void show_options();
 
     // "Exit": closes the window with force. An open options dialog (a termination signal can
@@ -36,6 +38,7 @@ public:
 
 private:
     void on_iconize(wxIconizeEvent& event);
+    void on_close(wxCloseEvent& event);
     void on_setup(wxCommandEvent& event);
     void on_exit(wxCommandEvent& event);
     void on_thread_info(wxThreadEvent& event);
@@ -58,12 +61,10 @@ private:
     void start_workers();
     // Telemetry worker on this port; left to end with the process.
     void start_telemetry(std::uint32_t port);
-    // Polling worker first, then delivery worker.
-    void pause_workers();
-    // load_settings from config: delivery worker first, then polling worker.
+    // load_settings from config: delivery worker first, then polling worker. Each takes the
+    // settings at its next cycle; a worker is never paused (on Windows a pause suspends the
+    // thread wherever it is, perhaps holding a lock that load_settings needs).
     void reload_workers();
-    // Delivery worker first, then polling worker.
-    void resume_workers();
     // Delivery worker, then polling worker (its connection aborted and its loop stopped first),
     // then the telemetry worker, each waited for.
     void stop_workers();
@@ -76,7 +77,8 @@ private:
     taskbar_icon* tray_icon = nullptr;
     wxDateTime config_time;
     std::unique_ptr<wxFileSystemWatcher> watcher;
-    routewarden_options* open_options = nullptr;
+    // Weak: at the end of the session the library may delete the dialog before the window.
+    wxWeakRef<routewarden_options> open_options;
     bool close_after_options = false;
     // Joinable: the window waits for each worker's end before it goes; empty when not running.
     std::unique_ptr<timer_thread> timer;

@@ -1,7 +1,7 @@
 #pragma once
-// Hands a worker's settings from the main thread to the worker without a lock. A pause may stop
-// the worker at any point (on some platforms it suspends the thread at once); a lock held by
-// the worker then would stop the main thread's load_settings as well.
+// Hands a worker's settings from the main thread to the worker without a lock, so that offering
+// never waits for a worker busy in a long transfer or wait: the worker takes them at its next
+// cycle. Workers are never paused for it.
 #include <atomic>
 #include <memory>
 #include <utility>
