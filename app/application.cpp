@@ -12,6 +12,7 @@
 
 #include "app/platform.hpp"
 #include "app/routewarden_frame.hpp"
+#include "log/foreign_text.hpp"
 #include "log/log_rows.hpp"
 
 wxWeakRef<routewarden_frame> main_frame;
@@ -26,6 +27,18 @@ void close_main_window()
 void show_unhandled_exception()
 {
     wxMessageBox(_("Unhandled exception"), _("Error"), wxOK | wxCENTRE);
+}
+
+// What the library's entry returns when OnInit fails.
+constexpr int refused_start_code = -1;
+constexpr int failed_start_code = 1;
+
+// The box of a start that ends with code once it is closed; a termination request while it is
+// up ends the process with the same code.
+void show_final_box(const wxString& text, const wxString& caption, int code)
+{
+    platform::exit_on_termination_request(code);
+    wxMessageBox(text, caption, wxOK | wxICON_ERROR);
 }
 }
 
@@ -45,7 +58,7 @@ bool routewarden::OnInit()
     translations->AddCatalog("routewarden", wxLANGUAGE_ENGLISH_US);
 
     if (checker.IsAnotherRunning()) {
-        wxMessageBox(_("Program already running"), _("Routewarden"), wxOK | wxICON_ERROR);
+        show_final_box(_("Program already running"), _("Routewarden"), refused_start_code);
         return false;
     }
 
@@ -56,11 +69,11 @@ bool routewarden::OnInit()
 #endif
         frame = new routewarden_frame(_("Routewarden"), wxDefaultPosition, wxSize(800, 600));
     } catch (const std::exception& error) {
-        wxMessageBox(wxString(error.what()), "C++ exception", wxOK | wxICON_ERROR);
-        platform::exit_immediately(1);
+        show_final_box(foreign_text(error.what()), "C++ exception", failed_start_code);
+        platform::exit_immediately(failed_start_code);
     } catch (...) {
-        wxMessageBox(_("Program will be stopped"), _("Unknown exception"), wxOK | wxICON_ERROR);
-        platform::exit_immediately(1);
+        show_final_box(_("Program will be stopped"), _("Unknown exception"), failed_start_code);
+        platform::exit_immediately(failed_start_code);
     }
     main_frame = frame;
     SetTopWindow(frame);
@@ -86,7 +99,7 @@ bool routewarden::OnExceptionInMainLoop()
     try {
         throw;
     } catch (const std::exception& error) {
-        log_error(escape_html(wxString(error.what())));
+        log_error(escape_html(foreign_text(error.what())));
     } catch (...) {
         log_error(_("Unknown exception"));
     }

@@ -37,6 +37,12 @@ void on_termination_request(void (*)())
     // application turns those to its hidden windows into the orderly exit.
 }
 
+void exit_on_termination_request(int)
+{
+    // The close request reaches a message box as a window of its own and closes it as its button
+    // does.
+}
+
 #else
 
 wxDateTime modification_time(const wxFileName& file)
@@ -48,7 +54,14 @@ wxDateTime modification_time(const wxFileName& file)
 }
 
 namespace {
+constexpr int termination_signals[] = {SIGTERM, SIGINT, SIGHUP};
 void (*termination_handler)() = nullptr;
+volatile std::sig_atomic_t exit_code = 0;
+
+extern "C" void exit_on_signal(int)
+{
+    std::_Exit(exit_code);  // safe in a signal handler
+}
 
 // Called by the library from the main loop, not in signal context: the library's own signal
 // handler only records the signal and wakes the loop through a pipe.
@@ -62,8 +75,20 @@ void on_signal(int)
 void on_termination_request(void (*handler)())
 {
     termination_handler = handler;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (int signal : termination_signals)
         wxAppConsole::GetInstance()->SetSignalHandler(signal, on_signal);
+}
+
+void exit_on_termination_request(int code)
+{
+    // In signal context, not through the library: a box of a failed start may run before the main
+    // loop or in a loop of the toolkit's own, and there is no window for a handler to close.
+    exit_code = code;
+    struct sigaction action {};
+    action.sa_handler = exit_on_signal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : termination_signals)
+        sigaction(signal, &action, nullptr);
 }
 
 #endif

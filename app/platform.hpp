@@ -21,4 +21,8 @@ wxDateTime modification_time(const wxFileName& file);
 // system (on POSIX: SIGTERM, SIGINT, SIGHUP). Needs the application object.
 void on_termination_request(void (*handler)());
 
+// From now on such a request ends the process at once with the exit code. For the boxes of a
+// start that ends anyway, whose button leads to that end: there is no window to close.
+void exit_on_termination_request(int code);
+
 }

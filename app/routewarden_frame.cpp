@@ -50,7 +50,7 @@ wxEND_EVENT_TABLE()
 routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size)
     : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style)
 {
-    tray_icon = new taskbar_icon(GetTitle());
+    tray_icon = std::make_unique<taskbar_icon>(GetTitle());
 
     Bind(EVT_LOG_INFO, &routewarden_frame::on_thread_info, this);
     Bind(EVT_LOG_ERROR, &routewarden_frame::on_thread_error, this);
@@ -83,7 +83,7 @@ routewarden_frame::~routewarden_frame()
     if (watcher)
         watcher->RemoveAll();
     config->Flush();
-    delete tray_icon;
+    tray_icon.reset();
 }
 
 void routewarden_frame::show_options()

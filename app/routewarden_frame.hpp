@@ -74,7 +74,9 @@ private:
     log_viewer* log_view = nullptr;
     wxFileName config_file;
     wxSharedPtr<wxFileConfig> config;
-    taskbar_icon* tray_icon = nullptr;
+    // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
+    // a window that never came to be.
+    std::unique_ptr<taskbar_icon> tray_icon;
     wxDateTime config_time;
     std::unique_ptr<wxFileSystemWatcher> watcher;
     // Weak: at the end of the session the library may delete the dialog before the window.

@@ -30,7 +30,6 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings)
     buttons->Add(cancel, 0, wxALL, 10);
     column->Add(grid, 1, wxEXPAND | wxALL, 10);
     column->Add(buttons, 0, wxALIGN_RIGHT, 0);
-    config = settings;
 
     int rows = 0;
     auto append = [this, &rows](wxPGProperty* property) {
@@ -39,10 +38,14 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings)
     };
     auto category = [&](const wxString& label) { append(new wxPropertyCategory(label, label)); };
     auto text = [&](const wxString& label, const char* key, const wxString& fallback) {
-        append(new wxStringProperty(label, key, config->Read(key, fallback)));
+        const wxString value = settings->Read(key, fallback);
+        append(new wxStringProperty(label, key, value));
+        shown.push_back({key, value, fallback});
     };
     auto boolean = [&](const wxString& label, const char* key) {
-        append(new wxBoolProperty(label, key, config->ReadBool(key, false)));
+        const bool value = settings->ReadBool(key, false);
+        append(new wxBoolProperty(label, key, value));
+        shown.push_back({key, value, false});
     };
     category(_("Device"));
     text(_("Device ID"), settings::device, wxString());
@@ -67,16 +70,17 @@ void routewarden_options::on_ok(wxCommandEvent&)
 {
     // A value still in its editor counts as typed.
     grid->CommitChangesFromEditor();
-    auto text = [this](const char* key) { write_setting(*config, key, grid->GetPropertyValueAsString(key)); };
-    auto boolean = [this](const char* key) { write_setting(*config, key, grid->GetPropertyValueAsBool(key)); };
-    text(settings::device);
-    text(settings::tracking_server_address);
-    text(settings::coordinate_server_address);
-    text(settings::coordinate_server_port);
-    boolean(settings::debug);
-    boolean(settings::telemetry);
-    text(settings::telemetry_port);
-    config->Flush();
+    std::vector<setting_edit> edits;
+    for (const shown_setting& setting : shown) {
+        const setting_value now = std::holds_alternative<bool>(setting.value)
+                                      ? setting_value(grid->GetPropertyValueAsBool(setting.key))
+                                      : setting_value(grid->GetPropertyValueAsString(setting.key));
+        if (now != setting.value)
+            edits.push_back({setting.key, now, true});
+        else
+            edits.push_back({setting.key, setting.fallback, false});
+    }
+    save_setting_edits(settings_file_name(), edits);
     EndModal(wxID_OK);
 }
 

@@ -1,23 +1,36 @@
 #pragma once
-// The modal dialog that edits the settings. On "Ok" it writes them back and flushes the file;
-// the main window's watcher then notices the new file and applies it.
+// The modal dialog that edits the settings. On "Ok" it saves the values the user changed into the
+// settings file; the main window's watcher then notices the new file and applies it.
+#include <vector>
+
 #include <wx/dialog.h>
 #include <wx/fileconf.h>
 #include <wx/sharedptr.h>
+
+#include "app/settings_file.hpp"
 
 class wxPropertyGrid;
 
 class routewarden_options : public wxDialog {
 public:
-    // Holds its own reference: the main window may replace its configuration while this is open.
+    // Shows the values of config, which it reads here only: the main window may replace its
+    // configuration while this is open, and "Ok" saves into the file as it is on disk then.
     explicit routewarden_options(wxSharedPtr<wxFileConfig> config);
 
 private:
     void on_ok(wxCommandEvent& event);
     void on_cancel(wxCommandEvent& event);
 
+    // A shown setting: its key (the property's name), the value shown at opening, and the default
+    // it was read with.
+    struct shown_setting {
+        wxString key;
+        setting_value value;
+        setting_value fallback;
+    };
+
     wxPropertyGrid* grid;
-    wxSharedPtr<wxFileConfig> config;
+    std::vector<shown_setting> shown;
 
     wxDECLARE_EVENT_TABLE();
 };

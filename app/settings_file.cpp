@@ -1,5 +1,8 @@
 #include "app/settings_file.hpp"
 
+#include <algorithm>
+
+#include <wx/log.h>
 #include <wx/strconv.h>
 
 #include "app/platform.hpp"
@@ -15,6 +18,7 @@ wxFileName settings_file_name()
 
 bool create_settings_folder(const wxFileName& file)
 {
+    const wxLogNull reported_by_the_caller;  // the library's own box would come on top of its row
     return file.DirExists() || file.Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
 }
 
@@ -23,7 +27,9 @@ wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file)
     const wxString path = file.GetFullPath();
     wxSharedPtr<wxFileConfig> config(
         new wxFileConfig(wxString(), wxString(), path, wxString(), wxCONFIG_USE_LOCAL_FILE, wxConvUTF8));
-    if (!file.FileExists()) {
+    // Without its folder, whose failure the caller has reported, nothing can be written; readers
+    // take the same values from their defaults.
+    if (!file.FileExists() && file.DirExists()) {
         config->Write(settings::tracking_server_address, settings::default_tracking_server_address);
         config->Write(settings::coordinate_server_address, settings::default_coordinate_server_address);
         config->Write(settings::coordinate_server_port, settings::default_coordinate_server_port);
@@ -55,6 +61,24 @@ void write_setting(wxConfigBase& config, const wxString& key, bool value)
 {
     if (!config.HasEntry(key) || config.ReadBool(key, !value) != value)
         config.Write(key, value);
+}
+
+void save_setting_edits(const wxFileName& file, const std::vector<setting_edit>& edits)
+{
+    if (std::none_of(edits.begin(), edits.end(), [](const setting_edit& edit) { return edit.changed; }))
+        return;
+    const auto config = open_settings(file);
+    for (const setting_edit& edit : edits) {
+        std::visit(
+            [&](const auto& value) {
+                if (edit.changed)
+                    write_setting(*config, edit.key, value);
+                else if (!config->HasEntry(edit.key))
+                    config->Write(edit.key, value);
+            },
+            edit.value);
+    }
+    config->Flush();
 }
 
 bool telemetry_enabled(const wxConfigBase& config)

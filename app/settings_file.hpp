@@ -2,6 +2,8 @@
 // The per-user settings file: where it lives, how it is opened and how a change on disk is told
 // from the events of the folder watcher. No GUI: the main window and the tests share it.
 #include <cstdint>
+#include <variant>
+#include <vector>
 
 #include <wx/datetime.h>
 #include <wx/fileconf.h>
@@ -11,12 +13,13 @@
 // <home>/Quillbank/config/.routewarden
 wxFileName settings_file_name();
 
-// Creates the file's folder with every missing parent; false when that fails.
+// Creates the file's folder with every missing parent; false when that fails, which the caller
+// reports: the library's own message is suppressed.
 bool create_settings_folder(const wxFileName& file);
 
-// A configuration on the file, local file only, strict UTF-8. A missing file is created with the
-// first-start values, in this order: tracking_server_address, coordinate_server_address,
-// coordinate_server_port, debug, device.
+// A configuration on the file, local file only, strict UTF-8. A missing file in an existing folder
+// is created with the first-start values, in this order: tracking_server_address,
+// coordinate_server_address, coordinate_server_port, debug, device.
 wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file);
 
 // True when the file exists and its modification time differs from last_seen, which is then
@@ -27,6 +30,21 @@ bool settings_file_changed(const wxFileName& file, wxDateTime& last_seen);
 // must keep the file's modification time, or the watcher would report a change.
 void write_setting(wxConfigBase& config, const wxString& key, const wxString& value);
 void write_setting(wxConfigBase& config, const wxString& key, bool value);
+
+// One setting as the options dialog saves it: the value the user set (changed), or else the
+// default that readers take when the file lacks the setting.
+using setting_value = std::variant<wxString, bool>;
+struct setting_edit {
+    wxString key;
+    setting_value value;
+    bool changed;
+};
+
+// Saves the options dialog into the file as it is on disk now, so that edits made by hand while
+// the dialog was open stay: the changed values are written, settings the file lacks get their
+// defaults, and every other line stays as it is. Without a change nothing is written and the file
+// keeps its modification time.
+void save_setting_edits(const wxFileName& file, const std::vector<setting_edit>& edits);
 
 // "telemetry", default false.
 bool telemetry_enabled(const wxConfigBase& config);

@@ -5,7 +5,6 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/format.hpp>
-#include <wx/convauto.h>
 #include <wx/intl.h>
 
 #include "app/settings_keys.hpp"
@@ -13,6 +12,7 @@
 #include "coordinates/coordinate_codec.hpp"
 #include "delivery/message_store.hpp"
 #include "delivery/tracking_message.hpp"
+#include "log/foreign_text.hpp"
 
 namespace asio = boost::asio;
 using asio::ip::tcp;
@@ -110,7 +110,7 @@ void timer_thread::poll(const settings_values& settings)
         take_answer(buffer, settings.device);
     } catch (const std::exception& e) {
         close_socket();
-        queue_log_error(owner_, wxString(e.what(), wxConvAuto()));
+        queue_log_error(owner_, foreign_text(e.what()));
     }
 }
 

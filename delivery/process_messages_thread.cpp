@@ -6,7 +6,6 @@
 #include <boost/format.hpp>
 #include <wx/ffile.h>
 #include <wx/filename.h>
-#include <wx/convauto.h>
 #include <wx/intl.h>
 #include <wx/log.h>
 
@@ -16,6 +15,7 @@
 #include "delivery/message_store.hpp"
 #include "delivery/service_answer.hpp"
 #include "delivery/tracking_request.hpp"
+#include "log/foreign_text.hpp"
 
 namespace {
 // A transfer may not hold the store, and with it the poller, for longer than this.
@@ -133,7 +133,7 @@ void process_messages_thread::send_pending_messages()
         }
         if (settings_.debug && outcome.result != delivery_result::http_failure)
             save_debug_dump(message, answer_);
-        queue_log_error(owner_, wxString(outcome.text.data(), wxConvAuto(), outcome.text.size()));
+        queue_log_error(owner_, foreign_text(outcome.text.data(), outcome.text.size()));
         break;
     }
 }

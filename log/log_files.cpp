@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr double retention_seconds = 604800.0;
+constexpr long retention_seconds = 604800;
 
 }  // namespace
 
@@ -32,7 +32,7 @@ wxFileName prepare_log_file()
     const wxString folder = file.GetPath(wxPATH_GET_VOLUME);
     const wxLogNull reported_below;  // the toolkit's own message would come on top of ours
     if (!wxFileName::DirExists(folder) && !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
-        throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString());
+        throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString(wxConvUTF8));
     return file;
 }
 
@@ -51,7 +51,9 @@ void remove_old_logs(const wxString& folder, const wxString& pattern, const std:
         const wxDateTime changed = wxFileName(path).GetModificationTime();
         if (!changed.IsValid())
             continue;
-        const double age = (now() - changed).GetValue().ToDouble() / 1000.0;
+        // Whole seconds on both sides: the file system's time has no milliseconds here, so a clock
+        // with them would make a file up to a second younger than the limit look older.
+        const wxLongLong age = now().GetValue() / 1000 - changed.GetValue() / 1000;
         if (age > retention_seconds)
             wxRemoveFile(path);
     }

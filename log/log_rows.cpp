@@ -46,16 +46,6 @@ void log_error(const wxString& text)
     write_row(std::wcerr, row_kind::error, local_now(), text);
 }
 
-void log_error(const char* text)
-{
-    // The current locale's conversion, as for any library text; bytes it cannot read are
-    // widened one by one rather than losing the message.
-    wxString wide(text);
-    if (wide.empty() && text && *text)
-        wide = wxString(text, wxConvISO8859_1);
-    log_error(wide);
-}
-
 wxString escape_html(const wxString& text)
 {
     wxString escaped;

@@ -6,7 +6,6 @@
 // callers escape plain text with escape_html.
 void log_info(const wxString& text);
 void log_error(const wxString& text);
-void log_error(const char* text);
 
 // &, <, >, " and ' as HTML entities, for plain text that must not be read as markup.
 wxString escape_html(const wxString& text);

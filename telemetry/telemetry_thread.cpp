@@ -4,12 +4,12 @@
 
 #include <boost/asio/post.hpp>
 #include <boost/system/system_error.hpp>
-#include <wx/convauto.h>
 #include <wx/intl.h>
 #include <wx/sstream.h>
 #include <wx/xml/xml.h>
 
 #include "app/thread_events.hpp"
+#include "log/foreign_text.hpp"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
@@ -123,7 +123,7 @@ template <class Step> void telemetry_thread::attempt(Step step)
         socket_.close(ignored);
         if (reported_failure_ != e.what()) {
             reported_failure_ = e.what();
-            queue_log_error(owner_, wxString::Format(_("Telemetry error: %s"), wxString(e.what(), wxConvAuto())));
+            queue_log_error(owner_, wxString::Format(_("Telemetry error: %s"), foreign_text(e.what())));
         }
     }
 }

@@ -200,6 +200,15 @@ second_copy)
   dismiss_box "$window" "$second"
   wait_exit "$second"
   [ "$code" -ne 0 ] || fail "the refused copy ended with 0"
+  button_code=$code
+  # A termination signal while the box is up ends the copy as the box's button does.
+  "$program" >>"$HOME/output.txt" 2>&1 &
+  second=$!
+  apps+=("$second")
+  find_window Routewarden
+  kill -TERM "$second"
+  wait_exit "$second"
+  [ "$code" -eq "$button_code" ] || fail "SIGTERM during the box ended the refused copy with $code, not $button_code"
   kill -0 "$first" || fail "the first copy ended"
   [ "$(compgen -G "$HOME/Quillbank/log/*" | wc -l)" -eq 1 ] || fail "the second copy created a log file"
   [ "$(cat "$(log_file)")" = "$before" ] || fail "the first copy's log shows the attempt"
@@ -216,10 +225,20 @@ log_folder_unwritable)
   apps+=("$app")
   find_window 'C++ exception'
   shot box
+  # Nothing of the half-built window stays during the box: its icon would reach a window that is gone.
+  ! wait_until 3 icon_docked || fail "the tray icon is docked during the box"
   dismiss_box "$window" "$app"
   wait_exit "$app"
   [ "$code" -eq 1 ] || fail "exit code is not 1"
   ! icon_docked || fail "a tray icon remains"
+  # A termination signal while the box is up ends the program as the box's button does.
+  "$program" >>"$HOME/output.txt" 2>&1 &
+  app=$!
+  apps+=("$app")
+  find_window 'C++ exception'
+  kill -TERM "$app"
+  wait_exit "$app"
+  [ "$code" -eq 1 ] || fail "SIGTERM during the box: exit code $code is not 1"
   ;;
 
 tray)
@@ -246,8 +265,9 @@ tray)
   dialog=$window
   shot setup
   # A change on disk while the dialog is open replaces the window's settings object; the dialog
-  # keeps working on its own.
-  sed -i 's/^debug=0$/debug=1/' "$HOME/Quillbank/config/.routewarden"
+  # keeps working on its own, and its "Ok" keeps the edit, a line that only an edit sets among it.
+  sed -i -e 's/^debug=0$/debug=1/' -e '$a proxy_server_address=http://127.0.0.1:3128' \
+    "$HOME/Quillbank/config/.routewarden"
   wait_until 10 log_has "Configuration changed" || fail "an edit by hand was not noticed"
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   # The "Device ID" value cell, then the "Ok" button at the bottom right.
@@ -259,6 +279,8 @@ tray)
   wait_until 10 change_rows_are 2 ||
     fail "no \"Configuration changed\" row after \"Ok\""
   config_has "telemetry=0" && config_has "telemetry_port=50000" || fail "the dialog did not write all keys"
+  config_has "debug=1" && config_has "proxy_server_address=http://127.0.0.1:3128" ||
+    fail "\"Ok\" undid the edit made by hand while the dialog was open"
   shot saved
 
   tray_menu 3

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 
 #include "app/platform.hpp"
 #include "app/settings_file.hpp"
@@ -30,6 +31,20 @@ void set_modified(const wxFileName& file, const wxDateTime& time)
 {
     ASSERT_TRUE(wxFileName(file).SetTimes(nullptr, &time, nullptr));
 }
+
+// Collects the library's own error messages while it lives; on the desktop each would become a box.
+class captured_library_log : public wxLog {
+public:
+    captured_library_log() : previous_(wxLog::SetActiveTarget(this)) {}
+    ~captured_library_log() override { wxLog::SetActiveTarget(previous_); }
+    wxString text;
+
+protected:
+    void DoLogTextAtLevel(wxLogLevel, const wxString& message) override { text += message + "\n"; }
+
+private:
+    wxLog* previous_;
+};
 
 // A prepared settings folder under a fresh home, with the file opened once as at start.
 struct settings_test : testing::Test {
@@ -98,6 +113,45 @@ TEST(settings_file, writing_the_same_values_again_leaves_the_file_untouched_and_
     config->Flush();
     EXPECT_EQ(read_all(file).substr(read_all(file).find("debug=")), "debug=1\ndevice=\ntelemetry=0\n")
         << "a changed value is replaced in place and a new key appended";
+}
+
+TEST(settings_file, a_folder_that_cannot_be_made_is_reported_by_the_caller_alone)
+{
+    temp_home home;
+    const wxFileName file = settings_file_name();
+    ASSERT_TRUE(wxFileName::Mkdir(home.path_of("Quillbank")));
+    write_all(wxFileName(home.path_of("Quillbank/config")), "a file where the folder belongs");
+    captured_library_log log;
+
+    EXPECT_FALSE(create_settings_folder(file));
+    auto config = open_settings(file);
+    EXPECT_EQ(telemetry_port(*config), 50000u) << "the defaults apply";
+    config->Flush();
+    config.reset();
+    EXPECT_EQ(log.text.ToStdString(), "");
+}
+
+TEST_F(settings_test, the_dialog_saves_its_changes_alone_into_the_file_as_it_is_on_disk)
+{
+    const std::string by_hand = "; kept by hand\ndebug=1\ndevice=old\nproxy_server_address=http://127.0.0.1:3128\n";
+    auto edits = [](bool device_changed) {
+        return std::vector<setting_edit>{
+            {settings::device, wxString(device_changed ? "LOCO-7" : ""), device_changed},
+            {settings::debug, false, false},
+            {settings::telemetry, false, false},
+            {settings::telemetry_port, wxString(settings::default_telemetry_port), false},
+        };
+    };
+    write_all(file, by_hand);
+    const wxDateTime written(1, wxDateTime::Jan, 2027, 8, 2, 0);
+    set_modified(file, written);
+
+    save_setting_edits(file, edits(false));
+    EXPECT_EQ(platform::modification_time(file), written) << "no change, no write";
+
+    save_setting_edits(file, edits(true));
+    EXPECT_EQ(read_all(file), "; kept by hand\ndebug=1\ndevice=LOCO-7\nproxy_server_address=http://127.0.0.1:3128\n"
+                              "telemetry=0\ntelemetry_port=50000\n");
 }
 
 TEST_F(settings_test, a_new_modification_time_is_a_change_once)

@@ -55,6 +55,22 @@ TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days
     EXPECT_EQ(clock_reads, 2);  // once per listed file
 }
 
+TEST(log_files, clean_up_counts_whole_seconds_of_a_clock_that_has_milliseconds)
+{
+    temp_home home;
+    const fs::path folder = home.path();
+    const wxDateTime now(5, wxDateTime::Jan, 2027, 7, 3, 9, 900);
+    const wxDateTime now_second(5, wxDateTime::Jan, 2027, 7, 3, 9);
+    const wxTimeSpan week = wxTimeSpan::Seconds(604800);
+    touch(folder / "routewarden[1].html", now_second - week);  // 604,800.9 s by the clock: seven days
+    touch(folder / "routewarden[2].html", now_second - week - wxTimeSpan::Seconds(1));
+
+    remove_old_logs(folder.string(), log_file_pattern, [&] { return now; });
+
+    EXPECT_TRUE(fs::exists(folder / "routewarden[1].html"));
+    EXPECT_FALSE(fs::exists(folder / "routewarden[2].html"));
+}
+
 TEST(log_files, clean_up_leaves_hidden_files_even_when_the_pattern_matches_them)
 {
     temp_home home;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 
 #include "log/log_rows.hpp"
@@ -20,18 +19,6 @@ std::tm at(int day, int month, int year, int hour, int minute, int second)
     return time;
 }
 
-// Catches what is written to the standard wide error stream while it lives.
-class captured_errors {
-public:
-    captured_errors() : previous_(std::wcerr.rdbuf(&buffer_)) {}
-    ~captured_errors() { std::wcerr.rdbuf(previous_); }
-    std::wstring text() const { return buffer_.str(); }
-
-private:
-    std::wstringbuf buffer_;
-    std::wstreambuf* previous_;
-};
-
 }  // namespace
 
 TEST(log_rows, a_row_is_four_lines_with_time_and_colour)
@@ -42,16 +29,6 @@ TEST(log_rows, a_row_is_four_lines_with_time_and_colour)
     EXPECT_EQ(out.str(),
               L"<tr>\n<td>05.01.2027 07:03:09</td>\n<td> <font color='blue'>Started <b>now</b></font></td>\n</tr>\n"
               L"<tr>\n<td>31.12.2026 23:59:58</td>\n<td> <font color='red'></font></td>\n</tr>\n");
-}
-
-TEST(log_rows, narrow_error_text_is_never_lost)
-{
-    captured_errors errors;
-    log_error("plain");
-    log_error("bad \xFF byte");
-    const std::wstring text = errors.text();
-    EXPECT_NE(text.find(L"<font color='red'>plain</font>"), std::wstring::npos);
-    EXPECT_NE(text.find(L"<font color='red'>bad \u00FF byte</font>"), std::wstring::npos);
 }
 
 TEST(log_rows, escape_html_makes_text_plain)

@@ -1,0 +1,24 @@
+#include "log/foreign_text.hpp"
+
+#include <cstring>
+
+#include <wx/strconv.h>
+
+wxString foreign_text(const char* bytes, std::size_t length)
+{
+    if (length == 0)
+        return wxString();
+    // A failed conversion gives an empty text; Latin-1 accepts every byte.
+    const wxMBConv* const conversions[] = {&wxConvUTF8, &wxConvLibc};
+    for (const wxMBConv* conversion : conversions) {
+        wxString text(bytes, *conversion, length);
+        if (!text.empty())
+            return text;
+    }
+    return wxString(bytes, wxConvISO8859_1, length);
+}
+
+wxString foreign_text(const char* text)
+{
+    return text ? foreign_text(text, std::strlen(text)) : wxString();
+}

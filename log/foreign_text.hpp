@@ -1,0 +1,11 @@
+#pragma once
+#include <cstddef>
+
+#include <wx/string.h>
+
+// Bytes from outside the program (exception descriptions, library and peer texts) as display
+// text: read as UTF-8, else in the user's character encoding, else byte by byte, each byte as the
+// character of that code point. Text that is not empty never comes out empty.
+wxString foreign_text(const char* bytes, std::size_t length);
+// The same for a NUL-terminated text; null reads as empty.
+wxString foreign_text(const char* text);
