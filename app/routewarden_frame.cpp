@@ -9,24 +9,26 @@
 #include "app/platform.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
-#include "app/thread_events.hpp"
 #include "coordinates/timer_thread.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "log/log_files.hpp"
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
 #include "telemetry/telemetry_thread.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace {
 enum menu_id { id_setup = 1, id_exit = 2 };
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
 
-// A worker that cannot start is dropped, so that nothing later waits for it.
+// A worker that cannot start says so and is dropped, so that nothing later waits for it.
 template <class Worker> void run_or_drop(std::unique_ptr<Worker>& worker)
 {
-    if (worker->Run() != wxTHREAD_NO_ERROR)
-        worker.reset();
+    if (worker->Run() == wxTHREAD_NO_ERROR)
+        return;
+    log_error(escape_html(wxString::Format(_("Worker %s could not be started"), worker->name())));
+    worker.reset();
 }
 
 template <class Worker> void stop_and_drop(std::unique_ptr<Worker>& worker)
@@ -66,6 +68,8 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     create_config_folder();
     CallAfter(&routewarden_frame::watch_config_folder);
     write_start_rows();
+    if (!tray_icon->docked())
+        log_error(escape_html(_("Tray icon could not be shown")));
     open_config();
 
     start_workers();

@@ -59,7 +59,7 @@ private:
 
     // Polling worker, then delivery worker: each created with its settings, then started.
     void start_workers();
-    // Telemetry worker on this port; left to end with the process.
+    // Telemetry worker on this port; stopped with the others.
     void start_telemetry(std::uint32_t port);
     // load_settings from config: delivery worker first, then polling worker. Each takes the
     // settings at its next cycle; a worker is never paused (on Windows a pause suspends the

@@ -6,7 +6,7 @@
 #include <wx/strconv.h>
 
 #include "app/platform.hpp"
-#include "app/settings_keys.hpp"
+#include "worker_base/settings_keys.hpp"
 
 wxFileName settings_file_name()
 {

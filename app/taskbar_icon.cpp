@@ -30,7 +30,7 @@ wxEND_EVENT_TABLE()
 
 taskbar_icon::taskbar_icon(const wxString& tooltip)
 {
-    SetIcon(wxIcon(globe_xpm), tooltip);
+    docked_ = SetIcon(wxIcon(globe_xpm), tooltip);
 }
 
 taskbar_icon::~taskbar_icon()

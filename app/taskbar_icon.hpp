@@ -8,6 +8,9 @@ public:
     explicit taskbar_icon(const wxString& tooltip);
     ~taskbar_icon() override;
 
+    // False when the globe could not be docked; the window says so once its log exists.
+    bool docked() const { return docked_; }
+
 protected:
     wxMenu* CreatePopupMenu() override;
 
@@ -16,6 +19,8 @@ private:
     void on_log(wxCommandEvent& event);
     void on_setup(wxCommandEvent& event);
     void on_exit(wxCommandEvent& event);
+
+    bool docked_ = false;
 
     wxDECLARE_EVENT_TABLE();
 };

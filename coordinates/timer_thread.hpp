@@ -1,24 +1,21 @@
 #pragma once
 // The coordinate poller: every poll period it asks the coordinate server for the position,
 // shows it in the status bar, and hands every record but the newest to the sender.
-#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <deque>
 #include <string>
 
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <wx/confbase.h>
 #include <wx/event.h>
 #include <wx/string.h>
-#include <wx/thread.h>
 
-#include "app/settings_handover.hpp"
-#include "app/worker_thread.hpp"
 #include "coordinates/answer_layout.hpp"
+#include "coordinates/coordinate_client.hpp"
 #include "coordinates/position_record.hpp"
+#include "worker_base/worker_thread.hpp"
 
 struct poll_timing {
     std::chrono::milliseconds period = std::chrono::seconds(10);
@@ -30,59 +27,37 @@ struct poll_timing {
     std::time_t (*wall_clock)() = [] { return std::time(nullptr); };
 };
 
-class timer_thread : public worker_thread {
+struct poller_settings {
+    wxString address;
+    wxString port;
+    wxString device;
+};
+
+class timer_thread : public configured_worker<poller_settings> {
 public:
     // The first cycle runs one period after construction.
     timer_thread(wxEvtHandler* owner, poll_timing timing = {});
     ~timer_thread() override;
 
-    // Main thread, before the start or while paused: the next cycle connects with the new values.
+    // Main thread, before the start or while running: the next cycle connects with the new values.
     void load_settings(wxConfigBase& config);
-    // Any thread: ends an exchange in flight and the loop at once.
-    void request_stop() override;
-
-protected:
-    ExitCode Entry() override;
 
 private:
-    struct settings_values {
-        wxString address;
-        wxString port;
-        wxString device;
-    };
-
-    bool stop_requested() { return stop_requested_ || TestDestroy(); }
+    // Ends an exchange in flight and the loop at once.
+    void wake() override;
+    void run() override;
     void wait_for_tick();
     void coordinate_tick(const boost::system::error_code& error);
-    // Takes new settings, if any, and then closes the connection.
-    void take_settings();
-    void poll(const settings_values& settings);
-    bool connect_to_server(const std::string& host, const std::string& port);
-    void exchange(answer_buffer& buffer);
-    // Receives what has arrived into the buffer from offset on; the byte count.
-    std::size_t receive_into(answer_buffer& buffer, std::size_t offset);
-    // Leftovers of an earlier answer must never be read as the next one.
-    void discard_waiting_bytes();
+    void poll(const poller_settings& settings);
     void take_answer(const answer_buffer& buffer, const wxString& device);
     void repeat_check();
     void hand_off();
-    void close_socket();
-    // Runs one asynchronous socket operation to its end on this thread, within the limit;
-    // true when it succeeded.
-    template <class Start> bool await(Start start, std::chrono::steady_clock::duration limit);
 
-    wxEvtHandler* owner_;
     poll_timing timing_;
     boost::asio::io_context loop_;
     boost::asio::steady_timer poll_timer_;
-    boost::asio::io_context socket_context_;
-    boost::asio::ip::tcp::resolver resolver_;
-    boost::asio::ip::tcp::socket coordinate_socket_;
+    coordinate_client client_;
     double request_value_ = 0.0;
     std::deque<position_record> pending_records_;
     std::chrono::steady_clock::time_point newest_taken_; // steady time the newest record was made
-    std::atomic<bool> stop_requested_{false};
-
-    settings_handover<settings_values> offered_settings_;
-    settings_values settings_; // the worker's own copy
 };

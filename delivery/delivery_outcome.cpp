@@ -14,7 +14,7 @@ std::string over_limit(const wxString& format, std::size_t limit)
 }
 }
 
-delivery_outcome classify_delivery(long http_status, CURLcode transfer, const std::string& body)
+delivery_outcome classify_delivery(long http_status, const char* transfer_error, const std::string& body)
 {
     if (http_status >= 300)
         return {delivery_result::http_failure,
@@ -23,8 +23,8 @@ delivery_outcome classify_delivery(long http_status, CURLcode transfer, const st
     if (body.size() > max_answer_bytes)
         return {delivery_result::undecodable,
                 over_limit(_("Service answer larger than %s bytes"), max_answer_bytes)};
-    if (transfer != CURLE_OK)
-        return {delivery_result::transfer_failure, curl_easy_strerror(transfer)};
+    if (transfer_error)
+        return {delivery_result::transfer_failure, transfer_error};
     service_answer answer;
     try {
         answer = parse_service_answer(body);

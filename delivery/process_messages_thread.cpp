@@ -9,13 +9,13 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
-#include "app/settings_keys.hpp"
-#include "app/thread_events.hpp"
 #include "delivery/delivery_outcome.hpp"
 #include "delivery/message_store.hpp"
 #include "delivery/service_answer.hpp"
 #include "delivery/tracking_request.hpp"
 #include "log/foreign_text.hpp"
+#include "worker_base/settings_keys.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace {
 // A transfer may not hold the store, and with it the poller, for longer than this.
@@ -45,7 +45,7 @@ void write_dump(wxFileName folder, const wxString& name, const std::string& byte
 }
 
 process_messages_thread::process_messages_thread(wxEvtHandler* owner)
-    : owner_(owner)
+    : configured_worker("sender", owner)
 {
     curl_global_init(CURL_GLOBAL_ALL);
     handle_ = curl_easy_init();
@@ -73,49 +73,46 @@ process_messages_thread::~process_messages_thread()
 
 void process_messages_thread::load_settings(wxConfigBase& config)
 {
-    settings_values loaded;
+    sender_settings loaded;
     loaded.tracking_server_address =
         config.Read(settings::tracking_server_address, settings::default_tracking_server_address);
     loaded.proxy_server_address = config.Read(settings::proxy_server_address, wxString());
     loaded.device = config.Read(settings::device, wxString());
     loaded.debug = config.ReadBool(settings::debug, false);
     queue_log_info(owner_, wxString::Format(_("Service address: %s"), loaded.tracking_server_address));
-    offered_settings_.offer(std::move(loaded));
+    offer_settings(std::move(loaded));
 }
 
-void process_messages_thread::request_stop()
+void process_messages_thread::wake()
 {
-    stop_requested_ = true;
     notification_queue.Post(0); // wakes a waiting sender; a 0 sends nothing
 }
 
 int process_messages_thread::on_progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    return static_cast<process_messages_thread*>(self)->stop_requested_ ? 1 : 0;
+    return static_cast<process_messages_thread*>(self)->stop_requested() ? 1 : 0;
 }
 
-wxThread::ExitCode process_messages_thread::Entry()
+void process_messages_thread::run()
 {
     while (!stop_requested()) {
         unsigned int waiting = 0;
         if (notification_queue.Receive(waiting) != wxMSGQUEUE_NO_ERROR)
             break;
-        if (waiting == 0 || stop_requested_)
+        if (waiting == 0 || stop_requested())
             continue;
         send_pending_messages();
         wxMutexLocker lock(message_store_mutex);
         while (message_store.size() > max_kept_messages)
             message_store.pop_front();
     }
-    return 0;
 }
 
 void process_messages_thread::send_pending_messages()
 {
-    if (auto offered = offered_settings_.take())
-        settings_ = std::move(*offered);
+    take_settings();
     wxMutexLocker lock(message_store_mutex);
-    while (!message_store.empty() && !stop_requested_) {
+    while (!message_store.empty() && !stop_requested()) {
         queue_status_text(owner_, status_field_delivery,
                           (boost::wformat(_("Messages in queue: %1% sent: %2%").ToStdWstring()) %
                            message_store.size() % sent_count_)
@@ -125,7 +122,8 @@ void process_messages_thread::send_pending_messages()
         long status = 0;
         if (handle_)
             curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
-        const delivery_outcome outcome = classify_delivery(status, transfer, answer_);
+        const delivery_outcome outcome =
+            classify_delivery(status, transfer == CURLE_OK ? nullptr : curl_easy_strerror(transfer), answer_);
         if (outcome.result == delivery_result::delivered) {
             message_store.pop_front();
             ++sent_count_;

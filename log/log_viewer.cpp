@@ -24,6 +24,10 @@ log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file)
             laid_out_width_ = GetClientSize().x;
             heights_.clear();
         }
+        // Still as before the new size, which the list box takes in after this handler: a
+        // window that grows or shrinks keeps the newest row in sight when it was.
+        if (GetItemCount() > 0 && newest_in_sight())
+            CallAfter([this] { ScrollToRow(GetItemCount() - 1); });
         event.Skip();
     });
     catch_up_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { show_new_text(); });
@@ -72,11 +76,16 @@ void log_viewer::append(const wchar_t* text, std::size_t length)
         catch_up_.StartOnce(catch_up_ms);
 }
 
+bool log_viewer::newest_in_sight() const
+{
+    return GetItemCount() == 0 || GetVisibleRowsEnd() >= GetItemCount();
+}
+
 void log_viewer::show_new_text()
 {
     const std::size_t shown = GetItemCount();
     const std::size_t count = page_.item_count();
-    const bool newest_in_sight = shown == 0 || GetVisibleRowsEnd() >= shown;
+    const bool follow = newest_in_sight();
     // The last item shown may have grown since; the ones before it never change, so their
     // layouts stay cached (wxHtmlListBox::SetItemCount would drop them all).
     if (shown > 0) {
@@ -86,7 +95,7 @@ void log_viewer::show_new_text()
     if (count != shown)
         wxVListBox::SetItemCount(count);
     // Changing the count repaints nothing, and scrolling only when the position changes.
-    if (newest_in_sight && count > 0) {
+    if (follow && count > 0) {
         ScrollToRow(count - 1);
         Refresh();
     }

@@ -33,6 +33,7 @@ protected:
 
 private:
     void append(const wchar_t* text, std::size_t length) override;
+    bool newest_in_sight() const;
     void show_new_text();
     void forget_height(std::size_t item);
 

@@ -8,14 +8,14 @@
 #include <wx/sstream.h>
 #include <wx/xml/xml.h>
 
-#include "app/thread_events.hpp"
 #include "log/foreign_text.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace asio = boost::asio;
 using asio::ip::udp;
 
 telemetry_thread::telemetry_thread(wxEvtHandler* owner, std::chrono::nanoseconds interval)
-    : owner_(owner), timer_(io_, interval), socket_(io_),
+    : worker_thread("telemetry", owner), timer_(io_, interval), socket_(io_),
       interval_(interval)
 {
 }
@@ -27,9 +27,8 @@ telemetry_thread::~telemetry_thread()
     socket_.close(ignored);
 }
 
-void telemetry_thread::request_stop()
+void telemetry_thread::wake()
 {
-    stop_requested_ = true;
     // The cancel runs on the worker's own thread, inside its loop; the failed wait stops the loop.
     asio::post(io_, [this] { timer_.cancel(); });
 }
@@ -52,13 +51,12 @@ std::string telemetry_thread::status_request()
     return std::string(text.utf8_str());
 }
 
-wxThread::ExitCode telemetry_thread::Entry()
+void telemetry_thread::run()
 {
     destination_ = udp::endpoint(asio::ip::address_v4::broadcast(), static_cast<unsigned short>(port_ & 0xFFFF));
     attempt([this] { open_socket(); });
     wait_for_tick();
     io_.run();
-    return 0;
 }
 
 void telemetry_thread::telemetry_tick(const boost::system::error_code& error)
@@ -67,7 +65,7 @@ void telemetry_thread::telemetry_tick(const boost::system::error_code& error)
         io_.stop();
         return;
     }
-    if (stop_requested_ || TestDestroy())
+    if (stop_requested())
         return;
 
     std::map<std::string, std::string> replies;

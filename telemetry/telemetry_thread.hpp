@@ -1,7 +1,6 @@
 #pragma once
 // Broadcasts an XML status request over UDP every five seconds and keeps the replies that
 // arrived since the previous request, by sender address. Reports only its failures to the window.
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -12,9 +11,8 @@
 #include <boost/asio/ip/udp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <wx/event.h>
-#include <wx/thread.h>
 
-#include "app/worker_thread.hpp"
+#include "worker_base/worker_thread.hpp"
 
 class telemetry_thread : public worker_thread {
 public:
@@ -26,18 +24,16 @@ public:
 
     // Before the start only; the UDP port is the low 16 bits.
     void set_port(std::uint32_t port) { port_ = port; }
-    // Any thread: ends the thread at once, also between two ticks.
-    void request_stop() override;
     // A copy of the replies of the last cycle (sender address text to the reply bytes).
     std::map<std::string, std::string> telemetry_replies() const;
 
     // The request text: an XML declaration and <subsystem command="status"/>.
     static std::string status_request();
 
-protected:
-    ExitCode Entry() override;
-
 private:
+    // Ends the thread at once, also between two ticks.
+    void wake() override;
+    void run() override;
     void telemetry_tick(const boost::system::error_code& error);
     void wait_for_tick();
     void open_socket();
@@ -46,7 +42,6 @@ private:
     // once, until a step succeeds or the reason changes.
     template <class Step> void attempt(Step step);
 
-    wxEvtHandler* owner_;
     boost::asio::io_context io_;
     boost::asio::steady_timer timer_;
     boost::asio::ip::udp::endpoint destination_;
@@ -54,7 +49,6 @@ private:
     boost::asio::ip::udp::endpoint sender_;
     std::uint32_t port_ = 0;
     std::chrono::nanoseconds interval_;
-    std::atomic<bool> stop_requested_{false};
     std::string reported_failure_; // the failure last reported, empty after a success
 
     mutable std::mutex replies_mutex_;

@@ -105,7 +105,7 @@ private:
         simulator_mode mode;
         if (!owner_.answer(answer_, part_, mode)) {
             if (mode == simulator_mode::hang)
-                owner_.hung_.push_back(shared_from_this());
+                owner_.server_.keep(shared_from_this());
             return;
         }
         send_from(0);
@@ -139,27 +139,9 @@ private:
 };
 
 coordinate_simulator::coordinate_simulator(unsigned short port, simulator_mode mode)
-    : acceptor_(io_, tcp::endpoint(asio::ip::address_v4::loopback(), port)), mode_(mode)
+    : mode_(mode),
+      server_(port, [this](tcp::socket socket) { std::make_shared<session>(*this, std::move(socket))->read_request(); })
 {
-    port_ = acceptor_.local_endpoint().port();
-    accept();
-    thread_ = std::thread([this] { io_.run(); });
-}
-
-coordinate_simulator::~coordinate_simulator()
-{
-    io_.stop();
-    thread_.join();
-}
-
-void coordinate_simulator::accept()
-{
-    acceptor_.async_accept([this](boost::system::error_code error, tcp::socket socket) {
-        if (error)
-            return;
-        std::make_shared<session>(*this, std::move(socket))->read_request();
-        accept();
-    });
 }
 
 bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t& part, simulator_mode& mode)
@@ -208,9 +190,11 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t
     answer_buffer sent{}; // as the client's zero-filled buffer will hold it
     std::copy(bytes.begin(), bytes.end(), sent.begin());
     positions_sent_.push_back(sent);
-    part = mode == simulator_mode::split_answer ? split_part : bytes.size();
+    // In the answer's own write: sent later, they would race the next request, and bytes that
+    // arrive after a request are the answer as far as any client can tell.
     if (mode == simulator_mode::trailing)
         bytes.insert(bytes.end(), trailing_size, trailing_byte);
+    part = mode == simulator_mode::split_answer ? split_part : bytes.size();
     return true;
 }
 

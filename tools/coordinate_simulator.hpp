@@ -5,16 +5,12 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-
 #include "coordinates/answer_layout.hpp"
+#include "tools/loopback_server.hpp"
 
 enum class simulator_mode {
     data,         // a position in every answer
@@ -38,11 +34,10 @@ answer_buffer journey_answer(std::size_t n);
 class coordinate_simulator {
 public:
     explicit coordinate_simulator(unsigned short port = 0, simulator_mode mode = simulator_mode::data);
-    ~coordinate_simulator();
     coordinate_simulator(const coordinate_simulator&) = delete;
     coordinate_simulator& operator=(const coordinate_simulator&) = delete;
 
-    unsigned short port() const { return port_; }
+    unsigned short port() const { return server_.port(); }
     // The standing mode for every request...
     void set_mode(simulator_mode mode);
     // ...after these one-shot modes have been used up, in order.
@@ -56,15 +51,9 @@ public:
 
 private:
     class session;
-    void accept();
     // The bytes to send for one request, or nothing to close or hang (per the mode); and how
     // many of them go out at a time, with a pause between the parts.
     bool answer(std::vector<unsigned char>& bytes, std::size_t& part, simulator_mode& mode);
-
-    boost::asio::io_context io_;
-    boost::asio::ip::tcp::acceptor acceptor_;
-    std::vector<std::shared_ptr<session>> hung_;
-    unsigned short port_ = 0;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
@@ -74,5 +63,5 @@ private:
     std::size_t journey_step_ = 0;
     std::vector<answer_buffer> positions_sent_;
 
-    std::thread thread_;
+    loopback_server server_; // last: its I/O thread ends first
 };

@@ -151,7 +151,7 @@ private:
         std::size_t number = 0;
         const stub_reply reply = owner_.next_reply(received, number);
         if (reply.kind == stub_reply::hang) {
-            owner_.hung_.push_back(shared_from_this());
+            owner_.server_.keep(shared_from_this());
             return;
         }
         response_ = make_response(reply, number, request_.version(), request_.keep_alive());
@@ -173,32 +173,14 @@ private:
 };
 
 tracking_stub::tracking_stub(unsigned short port, request_listener listener)
-    : acceptor_(io_, tcp::endpoint(asio::ip::address_v4::loopback(), port)), listener_(std::move(listener))
+    : listener_(std::move(listener)),
+      server_(port, [this](tcp::socket socket) { std::make_shared<session>(*this, std::move(socket))->read_request(); })
 {
-    port_ = acceptor_.local_endpoint().port();
-    accept();
-    thread_ = std::thread([this] { io_.run(); });
-}
-
-tracking_stub::~tracking_stub()
-{
-    io_.stop();
-    thread_.join();
 }
 
 std::string tracking_stub::url(const std::string& path) const
 {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
-
-void tracking_stub::accept()
-{
-    acceptor_.async_accept([this](boost::system::error_code error, tcp::socket socket) {
-        if (error)
-            return;
-        std::make_shared<session>(*this, std::move(socket))->read_request();
-        accept();
-    });
+    return "http://127.0.0.1:" + std::to_string(port()) + path;
 }
 
 stub_reply tracking_stub::next_reply(const received_request& request, std::size_t& number)

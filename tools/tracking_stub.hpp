@@ -7,15 +7,12 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
+#include "tools/loopback_server.hpp"
 
 struct stub_reply {
     enum kind_type { accept, reject, http_error, redirect, gzip, malformed, nested, oversized, hang };
@@ -44,11 +41,10 @@ public:
 
     // The listener runs on the stub's own thread for every request.
     explicit tracking_stub(unsigned short port = 0, request_listener listener = {});
-    ~tracking_stub();
     tracking_stub(const tracking_stub&) = delete;
     tracking_stub& operator=(const tracking_stub&) = delete;
 
-    unsigned short port() const { return port_; }
+    unsigned short port() const { return server_.port(); }
     // http://127.0.0.1:<port><path>
     std::string url(const std::string& path = "/api/registers/hoz_dm/model/mob_device_service/objects") const;
 
@@ -62,13 +58,8 @@ public:
 
 private:
     class session;
-    void accept();
     stub_reply next_reply(const received_request& request, std::size_t& number);
 
-    boost::asio::io_context io_;
-    boost::asio::ip::tcp::acceptor acceptor_;
-    std::vector<std::shared_ptr<session>> hung_;
-    unsigned short port_ = 0;
     request_listener listener_;
 
     mutable std::mutex mutex_;
@@ -77,5 +68,5 @@ private:
     std::deque<stub_reply> scripted_;
     std::vector<received_request> requests_;
 
-    std::thread thread_;
+    loopback_server server_; // last: its I/O thread ends first
 };

@@ -12,8 +12,8 @@
 
 #include "app/application.hpp"
 #include "app/routewarden_frame.hpp"
-#include "app/thread_events.hpp"
 #include "temp_home.hpp"
+#include "worker_base/thread_events.hpp"
 
 // The application object without its start-up: the test makes the window itself.
 wxIMPLEMENT_APP_NO_MAIN(routewarden);

@@ -9,8 +9,8 @@
 
 #include "app/platform.hpp"
 #include "app/settings_file.hpp"
-#include "app/settings_keys.hpp"
 #include "temp_home.hpp"
+#include "worker_base/settings_keys.hpp"
 
 namespace {
 std::string read_all(const wxFileName& file)

@@ -2,6 +2,8 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -11,14 +13,15 @@
 #include <wx/fileconf.h>
 #include <wx/memconf.h>
 
-#include "app/thread_events.hpp"
+#include "worker_base/thread_events.hpp"
 
 #include "coordinates/coordinate_codec.hpp"
 #include "coordinates/timer_thread.hpp"
 #include "delivery/tracking_message.hpp"
-#include "event_sink.hpp"
+#include "eventually.hpp"
 #include "shared_store.hpp"
 #include "tools/coordinate_simulator.hpp"
+#include "worker_fixture.hpp"
 
 using namespace std::chrono_literals;
 
@@ -51,20 +54,11 @@ std::size_t count_in(const std::vector<reported_event>& events, wxEventType type
     return n;
 }
 
-class poller_test : public testing::Test {
+class poller_test : public worker_fixture<timer_thread> {
 protected:
-    void SetUp() override { reset_shared_store(); }
-    void TearDown() override
-    {
-        if (worker_)
-            stop();
-    }
-
     void start(unsigned short port, poll_timing timing = fast, const wxString& device = "bus-7")
     {
-        worker_ = std::make_unique<timer_thread>(&sink_, timing);
-        worker_->load_settings(*settings(port, device));
-        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
+        run_with(*settings(port, device), timing);
     }
 
     static std::unique_ptr<wxConfigBase> settings(unsigned short port, const wxString& device)
@@ -76,20 +70,7 @@ protected:
         return config;
     }
 
-    void stop()
-    {
-        worker_->stop();
-        worker_.reset();
-    }
-
-    // As the window does it: with the worker paused.
-    void configure(unsigned short port)
-    {
-        const auto config = settings(port, "bus-7");
-        worker_->Pause();
-        worker_->load_settings(*config);
-        worker_->Resume();
-    }
+    void configure(unsigned short port) { reload(*settings(port, "bus-7")); }
 
     // Takes the poller's notifications as the sender would, until one reports `count` messages.
     static bool wait_for_stored(unsigned int count, std::chrono::milliseconds timeout = 10s)
@@ -103,9 +84,6 @@ protected:
     }
 
     std::size_t count(wxEventType type, const wxString& fragment) const { return count_in(sink_.events(), type, fragment); }
-
-    event_sink sink_;
-    std::unique_ptr<timer_thread> worker_;
 };
 }
 
@@ -284,3 +262,22 @@ TEST_F(poller_test, stops_at_once_while_idle_and_while_the_server_hangs)
     stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
 }
+
+#ifdef __linux__
+// Debuggers and sanitizer reports show each worker by the name its base gives the thread.
+TEST_F(poller_test, runs_on_a_thread_named_for_it)
+{
+    const auto named_poller = [] {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::string name;
+            std::getline(std::ifstream(task.path() / "comm"), name);
+            if (name == "poller")
+                return true;
+        }
+        return false;
+    };
+    ASSERT_FALSE(named_poller());
+    start(9); // nothing listens there: the name does not depend on a connection
+    EXPECT_TRUE(eventually(named_poller, 10s)) << "no thread of the process is named \"poller\"";
+}
+#endif

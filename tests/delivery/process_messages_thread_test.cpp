@@ -13,14 +13,14 @@
 #include <wx/memconf.h>
 #include <wx/utils.h>
 
-#include "app/thread_events.hpp"
+#include "worker_base/thread_events.hpp"
 
 #include "delivery/process_messages_thread.hpp"
-#include "event_sink.hpp"
 #include "eventually.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 #include "tools/tracking_stub.hpp"
+#include "worker_fixture.hpp"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -39,21 +39,12 @@ std::string read_file(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class sender_test : public testing::Test {
+class sender_test : public worker_fixture<process_messages_thread> {
 protected:
-    void SetUp() override { reset_shared_store(); }
-    void TearDown() override
-    {
-        if (worker_)
-            stop();
-    }
-
     void start(const std::string& address, const std::string& device = "bus-7", bool debug = false,
                const std::string& proxy = "")
     {
-        worker_ = std::make_unique<process_messages_thread>(&sink_);
-        worker_->load_settings(*settings(address, device, debug, proxy));
-        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
+        run_with(*settings(address, device, debug, proxy));
     }
 
     static std::unique_ptr<wxConfigBase> settings(const std::string& address, const std::string& device, bool debug,
@@ -68,19 +59,9 @@ protected:
         return config;
     }
 
-    void stop()
-    {
-        worker_->stop();
-        worker_.reset();
-    }
-
-    // As the window does it: with the worker paused.
     void configure(const std::string& address, const std::string& device, bool debug, const std::string& proxy)
     {
-        const auto config = settings(address, device, debug, proxy);
-        worker_->Pause();
-        worker_->load_settings(*config);
-        worker_->Resume();
+        reload(*settings(address, device, debug, proxy));
     }
 
     // What the poller does: append messages and post the store's size, under the store's lock.
@@ -112,9 +93,6 @@ protected:
                 found.push_back(e.text);
         return found;
     }
-
-    event_sink sink_;
-    std::unique_ptr<process_messages_thread> worker_;
 };
 }
 

@@ -19,32 +19,51 @@ std::string message_from(const answer_bytes& answer, const wxString& device)
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// The whole expected message, byte for byte; each field holds its JSON text between the quotes.
+// The defaults are those of a decoded answer with nothing in it, at sample_time in UTC.
+struct expected_message {
+    std::string entity_type = "mob_device_service";
+    std::string status_service = "WORKING";
+    std::string device, roadid, railasset, stationway, direction, railway, railway_desc;
+    std::string rail_km = "0", rail_pk = "0", rail_m = "0", speed_gps = "0";
+    std::string data_position = "2021-03-05T07:04:09", timezone = "+00:00";
+    std::string accuracy_coord = "1", x_coord = "0", y_coord = "0", software_version = "1.650";
+
+    std::string text() const
+    {
+        const std::pair<const char*, const std::string&> attributes[] = {
+            {"status_service", status_service}, {"device", device}, {"roadid", roadid},
+            {"railasset", railasset}, {"stationway", stationway}, {"direction", direction},
+            {"railway", railway}, {"railway_desc", railway_desc}, {"rail_km", rail_km},
+            {"rail_pk", rail_pk}, {"rail_m", rail_m}, {"speed_gps", speed_gps},
+            {"data_position", data_position}, {"timezone", timezone},
+            {"accuracy_coord", accuracy_coord}, {"x_coord", x_coord}, {"y_coord", y_coord},
+            {"software_version", software_version}};
+        std::string message = "{\n    \"entityType\": " + quoted(entity_type) + ",\n    \"attributes\": {\n";
+        for (const auto& [name, value] : attributes)
+            message += "        " + quoted(name) + ": " + quoted(value) +
+                       (&value == &software_version ? "\n" : ",\n");
+        return message + "    }\n}\n";
+    }
+};
+
 // Only the zone line differs between time zones: the date always shows UTC wall-clock time.
 std::string main_line_message(const std::string& zone_text)
 {
-    return "{\n"
-           "    \"entityType\": \"mob_device_service\",\n"
-           "    \"attributes\": {\n"
-           "        \"status_service\": \"WORKING\",\n"
-           "        \"device\": \"\xD0\xA2\xD0\xB5\xD0\xBF\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB7-7\",\n"
-           "        \"roadid\": \"Road\\/1\",\n"
-           "        \"railasset\": \"Signal \\\"4\\\"\",\n"
-           "        \"stationway\": \"\",\n"
-           "        \"direction\": \"Moscow - Tver\",\n"
-           "        \"railway\": \"Main line\",\n"
-           "        \"railway_desc\": \"Main line\",\n"
-           "        \"rail_km\": \"1234\",\n"
-           "        \"rail_pk\": \"5\",\n"
-           "        \"rail_m\": \"13\",\n"
-           "        \"speed_gps\": \"42.5\",\n"
-           "        \"data_position\": \"2021-03-05T07:04:09\",\n"
-           "        \"timezone\": \"" + zone_text + "\",\n"
-           "        \"accuracy_coord\": \"1\",\n"
-           "        \"x_coord\": \"37.620408828289847\",\n"
-           "        \"y_coord\": \"55.748793466229095\",\n"
-           "        \"software_version\": \"1.650\"\n"
-           "    }\n"
-           "}\n";
+    expected_message m;
+    m.device = "\xD0\xA2\xD0\xB5\xD0\xBF\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB7-7";
+    m.roadid = "Road\\/1";
+    m.railasset = "Signal \\\"4\\\"";
+    m.direction = "Moscow - Tver";
+    m.railway = m.railway_desc = "Main line";
+    m.rail_km = "1234";
+    m.rail_pk = "5";
+    m.rail_m = "13";
+    m.speed_gps = "42.5";
+    m.timezone = zone_text;
+    m.x_coord = "37.620408828289847";
+    m.y_coord = "55.748793466229095";
+    return m.text();
 }
 }
 
@@ -74,30 +93,17 @@ TEST(tracking_message, station_answer_escapes_control_bytes_only)
                             .text(layout::place_text, "\xD0\xA1\xD1\x82. 5")
                             .int32(layout::pk, -3)
                             .int32(layout::place_kind, 1);
-    EXPECT_EQ(message_from(answer, "a/b"),
-              "{\n"
-              "    \"entityType\": \"mob_device_service\",\n"
-              "    \"attributes\": {\n"
-              "        \"status_service\": \"WORKING\",\n"
-              "        \"device\": \"a\\/b\",\n"
-              "        \"roadid\": \"\",\n"
-              "        \"railasset\": \"\",\n"
-              "        \"stationway\": \"\xD0\xA1\xD1\x82. 5\",\n"
-              "        \"direction\": \"Tab\\there\\u0001\\u001F\x7F\\b\\f\\n\\r\",\n"
-              "        \"railway\": \"\",\n"
-              "        \"railway_desc\": \"back\\\\slash\",\n"
-              "        \"rail_km\": \"-12\",\n"
-              "        \"rail_pk\": \"-3\",\n"
-              "        \"rail_m\": \"-12\",\n"
-              "        \"speed_gps\": \"0.10000000149011612\",\n"
-              "        \"data_position\": \"2021-03-05T07:04:09\",\n"
-              "        \"timezone\": \"-05:00\",\n"
-              "        \"accuracy_coord\": \"1\",\n"
-              "        \"x_coord\": \"0\",\n"
-              "        \"y_coord\": \"0\",\n"
-              "        \"software_version\": \"1.650\"\n"
-              "    }\n"
-              "}\n");
+    expected_message expected;
+    expected.device = "a\\/b";
+    expected.stationway = "\xD0\xA1\xD1\x82. 5";
+    expected.direction = "Tab\\there\\u0001\\u001F\x7F\\b\\f\\n\\r";
+    expected.railway_desc = "back\\\\slash";
+    expected.rail_km = "-12";
+    expected.rail_pk = "-3";
+    expected.rail_m = "-12";
+    expected.speed_gps = "0.10000000149011612";
+    expected.timezone = "-05:00";
+    EXPECT_EQ(message_from(answer, "a/b"), expected.text());
 }
 
 TEST(tracking_message, texts_running_to_the_buffer_end)
@@ -115,30 +121,12 @@ TEST(tracking_message, texts_running_to_the_buffer_end)
     const std::string road = std::string(layout::place_text - layout::road_text, 'r') +
                              std::string(layout::pk - layout::place_text, 'r') + "11112222" +
                              std::string(layout::buffer_size - layout::end_of_fields, 'r');
-    EXPECT_EQ(message_from(answer, ""),
-              "{\n"
-              "    \"entityType\": \"mob_device_service\",\n"
-              "    \"attributes\": {\n"
-              "        \"status_service\": \"WORKING\",\n"
-              "        \"device\": \"\",\n"
-              "        \"roadid\": " + quoted(road) + ",\n"
-              "        \"railasset\": \"\",\n"
-              "        \"stationway\": \"\",\n"
-              "        \"direction\": " + quoted(std::string(96, 'd') + "Yard") + ",\n"
-              "        \"railway\": \"\",\n"
-              "        \"railway_desc\": \"Yard\",\n"
-              "        \"rail_km\": \"0\",\n"
-              "        \"rail_pk\": \"825307441\",\n"
-              "        \"rail_m\": \"0\",\n"
-              "        \"speed_gps\": \"0\",\n"
-              "        \"data_position\": \"2021-03-05T07:04:09\",\n"
-              "        \"timezone\": \"+00:00\",\n"
-              "        \"accuracy_coord\": \"1\",\n"
-              "        \"x_coord\": \"0\",\n"
-              "        \"y_coord\": \"0\",\n"
-              "        \"software_version\": \"1.650\"\n"
-              "    }\n"
-              "}\n");
+    expected_message expected;
+    expected.roadid = road;
+    expected.direction = std::string(96, 'd') + "Yard";
+    expected.railway_desc = "Yard";
+    expected.rail_pk = "825307441";
+    EXPECT_EQ(message_from(answer, ""), expected.text());
 }
 
 TEST(tracking_message, empty_record_keeps_every_member)
@@ -149,28 +137,12 @@ TEST(tracking_message, empty_record_keeps_every_member)
     record.speed_gps = 1.0000000000000001e-05;
     record.x_coord = -0.0;
     record.timezone = -11;
-    EXPECT_EQ(make_tracking_message(record),
-              "{\n"
-              "    \"entityType\": \"\",\n"
-              "    \"attributes\": {\n"
-              "        \"status_service\": \"\",\n"
-              "        \"device\": \"\",\n"
-              "        \"roadid\": \"\",\n"
-              "        \"railasset\": \"\",\n"
-              "        \"stationway\": \"\",\n"
-              "        \"direction\": \"\",\n"
-              "        \"railway\": \"\",\n"
-              "        \"railway_desc\": \"\",\n"
-              "        \"rail_km\": \"0\",\n"
-              "        \"rail_pk\": \"0\",\n"
-              "        \"rail_m\": \"0\",\n"
-              "        \"speed_gps\": \"1.0000000000000001e-05\",\n"
-              "        \"data_position\": \"1970-01-01T00:00:00\",\n"
-              "        \"timezone\": \"-11:00\",\n"
-              "        \"accuracy_coord\": \"0\",\n"
-              "        \"x_coord\": \"-0\",\n"
-              "        \"y_coord\": \"0\",\n"
-              "        \"software_version\": \"\"\n"
-              "    }\n"
-              "}\n");
+    expected_message expected;
+    expected.entity_type = expected.status_service = expected.software_version = "";
+    expected.speed_gps = "1.0000000000000001e-05";
+    expected.data_position = "1970-01-01T00:00:00";
+    expected.timezone = "-11:00";
+    expected.accuracy_coord = "0";
+    expected.x_coord = "-0";
+    EXPECT_EQ(make_tracking_message(record), expected.text());
 }

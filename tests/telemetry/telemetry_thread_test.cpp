@@ -18,10 +18,10 @@
 #include <boost/asio/ip/udp.hpp>
 #include <gtest/gtest.h>
 
-#include "app/thread_events.hpp"
 #include "event_sink.hpp"
 #include "eventually.hpp"
 #include "telemetry/telemetry_thread.hpp"
+#include "worker_base/thread_events.hpp"
 
 namespace asio = boost::asio;
 using asio::ip::udp;

@@ -1,4 +1,4 @@
-#include "thread_events.hpp"
+#include "worker_base/thread_events.hpp"
 
 wxDEFINE_EVENT(EVT_LOG_INFO, wxThreadEvent);
 wxDEFINE_EVENT(EVT_LOG_ERROR, wxThreadEvent);

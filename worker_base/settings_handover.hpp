@@ -1,7 +1,7 @@
 #pragma once
 // Hands a worker's settings from the main thread to the worker without a lock, so that offering
 // never waits for a worker busy in a long transfer or wait: the worker takes them at its next
-// cycle. Workers are never paused for it.
+// cycle. Workers are never paused for it. configured_worker (worker_thread.hpp) holds one.
 #include <atomic>
 #include <memory>
 #include <utility>

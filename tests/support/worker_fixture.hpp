@@ -1,0 +1,46 @@
+#pragma once
+// What the poller and sender tests share: the process-wide store emptied, a sink in the window's
+// place, and the worker started with its settings and stopped at the end.
+#include <memory>
+#include <utility>
+
+#include <gtest/gtest.h>
+#include <wx/confbase.h>
+
+#include "event_sink.hpp"
+#include "shared_store.hpp"
+
+template <class Worker> class worker_fixture : public testing::Test {
+protected:
+    void SetUp() override { reset_shared_store(); }
+    void TearDown() override
+    {
+        if (worker_)
+            stop();
+    }
+
+    // Creates the worker for the sink with the further constructor arguments, loads, runs.
+    template <class... Args> void run_with(wxConfigBase& config, Args&&... args)
+    {
+        worker_ = std::make_unique<Worker>(&sink_, std::forward<Args>(args)...);
+        worker_->load_settings(config);
+        ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
+    }
+
+    void stop()
+    {
+        worker_->stop();
+        worker_.reset();
+    }
+
+    // New settings for the running worker, paused around the load: they must be taken either way.
+    void reload(wxConfigBase& config)
+    {
+        worker_->Pause();
+        worker_->load_settings(config);
+        worker_->Resume();
+    }
+
+    event_sink sink_;
+    std::unique_ptr<Worker> worker_;
+};
