@@ -12,6 +12,8 @@ enum menu_id { id_log = 3, id_setup = 4, id_exit = 5 };
 
 void show_and_raise()
 {
+    // On Windows a window hidden while minimised would come back minimised.
+    main_frame->Iconize(false);
     main_frame->Show();
     main_frame->Raise();
 }

@@ -5,6 +5,7 @@
  *                 asks at sign-out; prints "<windows> windows, <refusals> refused". WM_ENDSESSION
  *                 is not sent.
  *   double_click  a double click on the tray icon: the notification the icon sends its window.
+ *   right_click   a right click on the tray icon, which opens its menu.
  *   menu <id>     a choice from the main window's menu.
  *   close         the main window's close box.
  * Exit code 1 when the process or the window is not found. */
@@ -49,8 +50,8 @@ static BOOL CALLBACK visit(HWND window, LPARAM action)
         (!SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &agreed) ||
          !agreed))
         ++refusals;
-    if (action == 'd') /* only the icon's window knows the message */
-        PostMessageW(window, tray_message, 0, WM_LBUTTONDBLCLK);
+    if (action == 'd' || action == 'r') /* only the icon's window knows the message */
+        PostMessageW(window, tray_message, 0, action == 'd' ? WM_LBUTTONDBLCLK : WM_RBUTTONUP);
     return TRUE;
 }
 
@@ -63,12 +64,15 @@ int main(int argc, char** argv)
         return 1;
     }
     tray_message = RegisterWindowMessageW(L"wxTaskBarIconMessage");
-    EnumWindows(visit, strcmp(action, "query") == 0 ? 'q' : strcmp(action, "double_click") == 0 ? 'd' : 0);
+    EnumWindows(visit, strcmp(action, "query") == 0          ? 'q'
+                       : strcmp(action, "double_click") == 0 ? 'd'
+                       : strcmp(action, "right_click") == 0  ? 'r'
+                                                              : 0);
     if (strcmp(action, "query") == 0) {
         printf("%d windows, %d refused\n", windows, refusals);
         return 0;
     }
-    if (strcmp(action, "double_click") == 0)
+    if (strcmp(action, "double_click") == 0 || strcmp(action, "right_click") == 0)
         return 0;
     if (!main_window) {
         fprintf(stderr, "no main window\n");
@@ -78,6 +82,6 @@ int main(int argc, char** argv)
         return !PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), 0), 0);
     if (strcmp(action, "close") == 0)
         return !PostMessageW(main_window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    fprintf(stderr, "usage: agent_windows query | double_click | menu <id> | close\n");
+    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close\n");
     return 2;
 }
