@@ -159,30 +159,22 @@ wait_exit() {
 }
 
 peers=$HOME/peers
-# start_peer <name> <program> <args...>: a loopback peer on a free port; sets peer_port to it.
-start_peer() {
-  mkdir -p "$peers"
-  "$2" --port 0 "${@:3}" >"$peers/$1.out" 2>"$peers/$1.err" </dev/null &
-  apps+=($!)
-  wait_until 10 test -s "$peers/$1.out" || fail "$1 did not start"
-  peer_port=$(head -n1 "$peers/$1.out")
+source "$(dirname "$0")/../support/peers.sh"
+# loopback_peer <name> <program> <args...>: a peer whose output lands in $peers; sets peer_port.
+loopback_peer() {
+  start_peer "$peers" "$@" || fail "$1 did not start"
+  apps+=("$peer_pid")
 }
 
 # start_with_peers <coordinate_simulator> <tracking_stub> <stub args...>: the agent with settings
 # pointing at a fresh simulator and stub; what the stub receives lands in $peers/service.out.
 start_with_peers() {
   export TZ=UTC
-  start_peer coordinates "$1"
+  loopback_peer coordinates "$1"
   local coordinate_port=$peer_port
-  start_peer service "$2" "${@:3}"
+  loopback_peer service "$2" "${@:3}"
   mkdir -p "$HOME/Quillbank/config"
-  cat >"$HOME/Quillbank/config/.routewarden" <<SETTINGS
-tracking_server_address=http://127.0.0.1:$peer_port/api/registers/hoz_dm/model/mob_device_service/objects
-coordinate_server_address=127.0.0.1
-coordinate_server_port=$coordinate_port
-debug=0
-device=e2e-vehicle
-SETTINGS
+  peer_settings "$peer_port" "$coordinate_port" e2e-vehicle >"$HOME/Quillbank/config/.routewarden"
   started=$(date -u +%s)
   start_program
 }
@@ -339,7 +331,7 @@ russian)
 end_to_end)
   # The agent against a simulated coordinate server and a stub service, both on loopback.
   start_with_peers "$3" "$4"
-  start_peer moved_coordinates "$3"
+  loopback_peer moved_coordinates "$3"
   moved_port=$peer_port
 
   # The first position becomes a message once a second one has arrived, about 30 s after start.
@@ -348,33 +340,7 @@ end_to_end)
   stamp=$(printf '%s\n' "$message" | sed -n 's/^        "data_position": "\(.*\)",$/\1/p')
   stamp_seconds=$(date -u -d "$stamp" +%s) || fail "no sample time in the message"
   ((stamp_seconds >= started && stamp_seconds <= $(date -u +%s))) || fail "sample time $stamp out of range"
-  expected=$(cat <<MESSAGE
-{
-    "entityType": "mob_device_service",
-    "attributes": {
-        "status_service": "WORKING",
-        "device": "e2e-vehicle",
-        "roadid": "Road 7",
-        "railasset": "Signal 14",
-        "stationway": "",
-        "direction": "Northbound",
-        "railway": "Riverside line",
-        "railway_desc": "Riverside line",
-        "rail_km": "12",
-        "rail_pk": "1",
-        "rail_m": "0",
-        "speed_gps": "54.5",
-        "data_position": "$stamp",
-        "timezone": "+00:00",
-        "accuracy_coord": "1",
-        "x_coord": "37.728000000000002",
-        "y_coord": "55.822000000000003",
-        "software_version": "1.650"
-    }
-}
-MESSAGE
-)
-  [ "$message" = "$expected" ] || fail "the service received: $message"
+  [ "$message" = "$(expected_message e2e-vehicle "$stamp")" ] || fail "the service received: $message"
   grep -qx "POST /api/registers/hoz_dm/model/mob_device_service/objects?device=e2e-vehicle" "$peers/service.out" ||
     fail "the message went to another address"
 
