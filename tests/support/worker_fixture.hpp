@@ -33,13 +33,9 @@ protected:
         worker_.reset();
     }
 
-    // New settings for the running worker, paused around the load: they must be taken either way.
-    void reload(wxConfigBase& config)
-    {
-        worker_->Pause();
-        worker_->load_settings(config);
-        worker_->Resume();
-    }
+    // New settings for the running worker, as the window gives them: never paused (on Windows a
+    // pause suspends the thread wherever it is), taken at its next cycle.
+    void reload(wxConfigBase& config) { worker_->load_settings(config); }
 
     event_sink sink_;
     std::unique_ptr<Worker> worker_;
