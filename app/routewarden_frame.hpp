@@ -15,6 +15,7 @@
 #include <wx/weakref.h>
 
 #include "app/routewarden_options.hpp"
+#include "worker_base/settings_keys.hpp"
 
 class log_viewer;
 class process_messages_thread;
@@ -55,6 +56,8 @@ private:
     // then the file is checked once for a change made before the watch existed.
     void watch_config_folder();
     void write_start_rows();
+    // The machine's presets over the built-in defaults, once at start; a red row for each refused.
+    void read_presets();
     void open_config();
 
     // Polling worker, then delivery worker: each created with its settings, then started.
@@ -73,6 +76,7 @@ private:
     wxFileName log_file_name;
     log_viewer* log_view = nullptr;
     wxFileName config_file;
+    setting_defaults defaults;
     wxSharedPtr<wxFileConfig> config;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.
