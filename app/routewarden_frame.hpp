@@ -15,7 +15,6 @@
 #include <wx/weakref.h>
 
 #include "app/routewarden_options.hpp"
-#include "worker_base/settings_keys.hpp"
 
 class log_viewer;
 class process_messages_thread;
