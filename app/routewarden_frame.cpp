@@ -7,6 +7,7 @@
 #include <wx/utils.h>
 
 #include "app/platform.hpp"
+#include "app/presets.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "coordinates/timer_thread.hpp"
@@ -71,6 +72,7 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     write_start_rows();
     if (!tray_icon->docked())
         log_error(escape_html(_("Tray icon could not be shown")));
+    read_presets();
     open_config();
 
     restore_outbox();
@@ -100,7 +102,7 @@ void routewarden_frame::show_options()
         return;
     }
     // On the heap: the end of the session may delete it from inside its own loop.
-    open_options = new routewarden_options(config);
+    open_options = new routewarden_options(config, defaults);
     open_options->ShowModal();
     delete open_options.get();
     if (close_after_options)
@@ -163,9 +165,17 @@ void routewarden_frame::write_start_rows()
     log_info(escape_html(wxString::Format("%s (%s)", wxGetHostName(), wxGetOsDescription())));
 }
 
+void routewarden_frame::read_presets()
+{
+    preset_defaults presets = apply_presets(platform::machine_preset);
+    for (const wxString& row : presets.refused)
+        log_error(escape_html(row));
+    defaults = std::move(presets.defaults);
+}
+
 void routewarden_frame::open_config()
 {
-    config = open_settings(config_file);
+    config = open_settings(config_file, defaults);
     config_time = platform::modification_time(config_file);
 }
 
@@ -239,10 +249,10 @@ void routewarden_frame::restore_outbox()
 void routewarden_frame::start_workers()
 {
     timer = std::make_unique<timer_thread>(this);
-    timer->load_settings(*config);
+    timer->load_settings(*config, defaults);
     run_or_drop(timer);
     process_messages = std::make_unique<process_messages_thread>(this);
-    process_messages->load_settings(*config);
+    process_messages->load_settings(*config, defaults);
     run_or_drop(process_messages);
 }
 
@@ -256,9 +266,9 @@ void routewarden_frame::start_telemetry(std::uint32_t port)
 void routewarden_frame::reload_workers()
 {
     if (process_messages)
-        process_messages->load_settings(*config);
+        process_messages->load_settings(*config, defaults);
     if (timer)
-        timer->load_settings(*config);
+        timer->load_settings(*config, defaults);
 }
 
 void routewarden_frame::stop_workers()

@@ -55,6 +55,8 @@ private:
     // then the file is checked once for a change made before the watch existed.
     void watch_config_folder();
     void write_start_rows();
+    // The machine's presets over the built-in defaults, once at start; a red row for each refused.
+    void read_presets();
     void open_config();
 
     // The messages the last run left in the outbox go back into the store, with a row saying
@@ -76,6 +78,7 @@ private:
     wxFileName log_file_name;
     log_viewer* log_view = nullptr;
     wxFileName config_file;
+    setting_defaults defaults;
     wxSharedPtr<wxFileConfig> config;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.

@@ -71,13 +71,12 @@ process_messages_thread::~process_messages_thread()
     curl_global_cleanup();
 }
 
-void process_messages_thread::load_settings(wxConfigBase& config)
+void process_messages_thread::load_settings(wxConfigBase& config, const setting_defaults& defaults)
 {
     sender_settings loaded;
-    loaded.tracking_server_address =
-        config.Read(settings::tracking_server_address, settings::default_tracking_server_address);
+    loaded.tracking_server_address = config.Read(settings::tracking_server_address, defaults.tracking_server_address);
     loaded.proxy_server_address = config.Read(settings::proxy_server_address, wxString());
-    loaded.device = config.Read(settings::device, wxString());
+    loaded.device = config.Read(settings::device, defaults.device);
     loaded.debug = config.ReadBool(settings::debug, false);
     queue_log_info(owner_, wxString::Format(_("Service address: %s"), loaded.tracking_server_address));
     offer_settings(std::move(loaded));
