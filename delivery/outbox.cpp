@@ -8,6 +8,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+constexpr const char* journal_suffixes[] = {"-wal", "-shm", "-journal"};
+
 // Short: a file that another process holds is reported at start instead of holding it up.
 constexpr int busy_timeout_ms = 1000;
 }
@@ -96,7 +98,7 @@ std::string outbox::set_aside(const std::string& path, const std::string& stamp)
     for (int n = 2; fs::exists(target); ++n)
         target = fs::u8path(path + ".corrupt-" + stamp + "-" + std::to_string(n));
     fs::rename(file, target);
-    for (const char* journal : {"-wal", "-shm", "-journal"}) {
+    for (const char* journal : journal_suffixes) {
         fs::path from = file;
         from += journal;
         fs::path to = target;
@@ -106,6 +108,14 @@ std::string outbox::set_aside(const std::string& path, const std::string& stamp)
             fs::rename(from, to, ignored);
     }
     return target.u8string();
+}
+
+void outbox::discard(const std::string& path)
+{
+    std::error_code ignored;
+    fs::remove(fs::u8path(path), ignored);
+    for (const char* journal : journal_suffixes)
+        fs::remove(fs::u8path(path + journal), ignored);
 }
 
 void outbox::execute(const char* sql)

@@ -41,6 +41,8 @@ public:
     // Moves a damaged file and its journal files aside as "<path>.corrupt-<stamp>", never over an
     // earlier one; no connection may hold it. Gives the new path of the file.
     static std::string set_aside(const std::string& path, const std::string& stamp);
+    // Deletes the file and its journal files, as far as possible; no connection may hold it.
+    static void discard(const std::string& path);
 
 private:
     struct connection_deleter {

@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "delivery/outbox.hpp"
+#include "worker_base/thread_events.hpp"
+
+#include "event_sink.hpp"
+#include "shared_store.hpp"
 #include "temp_home.hpp"
 
 namespace fs = std::filesystem;
@@ -59,11 +62,11 @@ protected:
         ASSERT_TRUE(disk_.ok()) << "cannot mount a tmpfs in a private mount namespace";
     }
 
-    std::string folder() const { return home_.path_of("disk"); }
-    std::string path() const { return home_.path_of("disk/outbox.sqlite"); }
+    // The disk is where the store keeps its outbox.
+    std::string path() const { return home_.path_of("Quillbank/routewarden/outbox.sqlite"); }
 
     temp_home home_;
-    private_tmpfs disk_{home_.path_of("disk"), "256k"};
+    private_tmpfs disk_{home_.path_of("Quillbank/routewarden"), "256k"};
 };
 
 // The reason SQLite gives when opening fails.
@@ -87,7 +90,7 @@ TEST_F(outbox_storage_test, a_read_only_folder_or_file_is_reported_when_opening)
     }
     ASSERT_TRUE(disk_.make_read_only());
     EXPECT_EQ(open_failure(path()), "attempt to write a readonly database");
-    EXPECT_EQ(open_failure(home_.path_of("disk/other.sqlite")), "unable to open database file");
+    EXPECT_EQ(open_failure(home_.path_of("Quillbank/routewarden/other.sqlite")), "unable to open database file");
 }
 
 TEST_F(outbox_storage_test, a_full_disk_fails_the_append_and_keeps_the_rows_before_it)
@@ -104,5 +107,26 @@ TEST_F(outbox_storage_test, a_full_disk_fails_the_append_and_keeps_the_rows_befo
     } catch (const outbox_error& e) {
         EXPECT_STREQ(e.what(), "database or disk is full");
     }
-    EXPECT_EQ(box.load(100), appended);
+    EXPECT_TRUE(box.load(100) == appended) << "the rows before the failure changed";
+}
+
+TEST_F(outbox_storage_test, a_disk_that_fills_during_the_run_gives_one_row_and_loses_no_message)
+{
+    reset_shared_store();
+    ASSERT_EQ(open_message_outbox().failure, "");
+    event_sink sink;
+    std::vector<std::string> produced;
+    for (int i = 0; i < 30; ++i) {
+        produced.push_back(std::string(16 * 1024, 'm') + std::to_string(i));
+        wxMutexLocker lock(message_store_mutex);
+        append_message(produced.back(), &sink);
+    }
+    EXPECT_TRUE(stored_messages() == produced) << "a message was lost from memory";
+    const auto events = sink.events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].type, EVT_LOG_ERROR);
+    EXPECT_EQ(events[0].text, "Outbox " + wxString::FromUTF8(path()) +
+                                  " cannot be used, messages are kept in memory only: database or disk is full");
+    EXPECT_EQ(outbox_rows().size(), 0u) << "rows that the next start would send a second time";
+    reset_shared_store();
 }
