@@ -1,5 +1,5 @@
-// The store's outbox under Windows' file sharing: a file that another program has open cannot be
-// renamed there, as it can on Linux.
+// The store's outbox under Windows' rules: a file that another program has open cannot be renamed
+// (as it can on Linux), and narrow paths are in the ANSI code page unless converted on purpose.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -53,5 +53,25 @@ TEST(message_store_windows_test, a_damaged_outbox_another_program_reads_stays_wh
     EXPECT_EQ(failure.rfind("Outbox " + path + " is damaged and was moved aside as ", 0), 0u) << failure;
     reset_shared_store();
     EXPECT_EQ(open_message_outbox().failure, "");
+    reset_shared_store();
+}
+
+TEST(message_store_windows_test, keeps_its_rows_under_a_home_folder_named_in_cyrillic)
+{
+    temp_home home;
+    const std::string name = "\xd0\x92\xd0\xbe\xd0\xb4\xd0\xb8\xd1\x82\xd0\xb5\xd0\xbb\xd1\x8c"; // a user's name
+    const fs::path user = fs::u8path(home.path()) / fs::u8path(name);
+    fs::create_directory(user);
+    wxSetEnv("HOME", wxString::FromUTF8(user.u8string()));
+    reset_shared_store();
+    ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
+
+    EXPECT_EQ(open_message_outbox().failure, "");
+    {
+        wxMutexLocker lock(message_store_mutex);
+        append_message("kept", nullptr);
+    }
+    EXPECT_EQ(outbox_rows(), std::vector<std::string>{"kept"});
+    EXPECT_TRUE(fs::exists(user / "Quillbank" / "routewarden" / "outbox.sqlite"));
     reset_shared_store();
 }
