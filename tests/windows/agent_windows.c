@@ -8,7 +8,9 @@
  *   right_click   a right click on the tray icon, which opens its menu.
  *   menu <id>     a choice from the main window's menu.
  *   close         the main window's close box.
- * Exit code 1 when the process or the window is not found. */
+ *   hold <file>   opens the file (made if missing) without sharing it, as a backup or scanning
+ *                 program may, prints "held" and keeps it open until the helper is ended.
+ * Exit code 1 when the process, the window or the file is not found. */
 #include <windows.h>
 #include <tlhelp32.h>
 #include <stdio.h>
@@ -55,9 +57,24 @@ static BOOL CALLBACK visit(HWND window, LPARAM action)
     return TRUE;
 }
 
+static int hold(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "cannot open %s (error %lu)\n", path, GetLastError());
+        return 1;
+    }
+    printf("held\n");
+    fflush(stdout);
+    Sleep(INFINITE);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     const char* action = argc > 1 ? argv[1] : "";
+    if (strcmp(action, "hold") == 0 && argc > 2)
+        return hold(argv[2]);
     agent = process_named("routewarden.exe");
     if (!agent) {
         fprintf(stderr, "routewarden.exe is not running\n");
@@ -82,6 +99,6 @@ int main(int argc, char** argv)
         return !PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), 0), 0);
     if (strcmp(action, "close") == 0)
         return !PostMessageW(main_window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close\n");
+    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | hold <file>\n");
     return 2;
 }
