@@ -38,6 +38,15 @@ wxString give_up(std::unique_ptr<outbox>& box, const outbox_error& error)
     return wxString::Format(_("Outbox %s cannot be used, messages are kept in memory only: %s"), path, reason);
 }
 
+// Best effort: on a full disk even the deletion can fail, and the file is then deleted whole.
+void empty_quietly(outbox& box)
+{
+    try {
+        box.trim(0);
+    } catch (const outbox_error&) {
+    }
+}
+
 template <class Change> void follow(Change change, wxEvtHandler* reporter)
 {
     if (!message_outbox)
@@ -45,9 +54,12 @@ template <class Change> void follow(Change change, wxEvtHandler* reporter)
     try {
         change(*message_outbox);
     } catch (const outbox_error& error) {
-        queue_log_error(reporter, give_up(message_outbox, error));
         // Every row is also in the store. Left behind, they would come back at the next start,
-        // after this run went on without them, and be sent twice.
+        // after this run went on without them, and be sent twice. The rows are emptied on the open
+        // connection first: Windows refuses to delete a file that another program holds open.
+        if (!error.corrupt())
+            empty_quietly(*message_outbox);
+        queue_log_error(reporter, give_up(message_outbox, error));
         if (!error.corrupt())
             outbox::discard(outbox_file_name().GetFullPath().ToStdString(wxConvUTF8));
     }
