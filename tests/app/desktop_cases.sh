@@ -164,7 +164,7 @@ tries_at_least() { (($(tries_in "$2") >= $1)); }
 # bodies_of <stub output> <folder>: each request's body as <folder>/<n>, from 1.
 bodies_of() {
   mkdir -p "$2"
-  awk -v folder="$2" '/^POST / { n++; next } { print > (folder "/" n) }' "$1"
+  awk -v folder="$2" '/^POST / { n++; next } n { print > (folder "/" n) }' "$1"
 }
 
 peers=$HOME/peers

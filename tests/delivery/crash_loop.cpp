@@ -1,0 +1,258 @@
+// Crash loop: the poller and the sender, with their store, in a child process that is killed
+// with SIGKILL at seeded random moments while a simulator gives numbered positions and a stub
+// accepts, rejects or accepts late by a seeded pattern. At the end one more run with the service
+// taking everything delivers what is left, and what the stub accepted is held against what the
+// simulator produced.
+//   delivery_crash_loop [seed]
+// Not the agent itself: its ten-second poll would make 30 kills take most of an hour; these are
+// the same workers and store on a short period, which the agent's window only starts and stops.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <wx/init.h>
+#include <wx/memconf.h>
+
+#include "coordinates/timer_thread.hpp"
+#include "delivery/message_store.hpp"
+#include "delivery/process_messages_thread.hpp"
+#include "event_sink.hpp"
+#include "eventually.hpp"
+#include "temp_home.hpp"
+#include "tools/coordinate_simulator.hpp"
+#include "tools/tracking_stub.hpp"
+
+extern char** environ;
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr int kills = 30;
+constexpr poll_timing child_timing{100ms, 1h, 1s};
+// Long enough for a run to start, restore and deliver a few, short enough for 30 to take a minute.
+constexpr std::chrono::milliseconds shortest_life{100}, longest_life{2500};
+constexpr std::chrono::seconds drain_limit{60};
+// At a kill the poller's newest record is still in memory, and an answer may be on its way.
+constexpr std::size_t lost_per_kill = 2;
+
+// The agent's part, until it is killed; with "drain", until the store is empty.
+int run_child(const std::string& coordinate_port, const std::string& service_url, bool drain)
+{
+    wxInitializer wx;
+    if (!wx.IsOk())
+        return 2;
+    wxMemoryConfig config;
+    config.Write("coordinate_server_address", "127.0.0.1");
+    config.Write("coordinate_server_port", wxString(coordinate_port));
+    config.Write("tracking_server_address", wxString(service_url));
+    config.Write("device", "crash-loop");
+    event_sink sink;
+    timer_thread poller(&sink, child_timing);
+    process_messages_thread sender(&sink);
+    poller.load_settings(config);
+    sender.load_settings(config);
+    if (poller.Run() != wxTHREAD_NO_ERROR || sender.Run() != wxTHREAD_NO_ERROR)
+        return 2;
+    if (!drain) {
+        std::this_thread::sleep_for(1h); // until the kill
+        return 2;
+    }
+    const bool drained = eventually(
+        [] {
+            wxMutexLocker lock(message_store_mutex);
+            return message_store.empty();
+        },
+        drain_limit);
+    sender.stop();
+    poller.stop();
+    return drained ? 0 : 1;
+}
+
+pid_t spawn_child(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    // The transfer library's trace goes to the standard error channel: 30 runs of it would bury
+    // the accounting.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        std::cerr << "cannot start a child: " << std::strerror(error) << std::endl;
+        std::exit(2);
+    }
+    return pid;
+}
+
+int exit_code_of(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+long kilometre_of(const std::string& body)
+{
+    const std::string key = "\"rail_km\": \"";
+    const auto at = body.find(key);
+    return at == std::string::npos ? -1 : std::stol(body.substr(at + key.size()));
+}
+
+struct stub_request {
+    long km;
+    bool accepted;
+    std::string body;
+    std::size_t produced_before; // positions the simulator had given when it arrived
+};
+
+int run_loop(unsigned seed)
+{
+    temp_home home; // the children's too: the environment is inherited
+    std::cout << "crash loop: seed " << seed << " (delivery_crash_loop " << seed << " repeats the pattern)"
+              << std::endl;
+    coordinate_simulator simulator(0, simulator_mode::numbered);
+    std::mutex produced_mutex;
+    std::vector<std::size_t> produced_before;
+    tracking_stub stub(0, [&](const received_request&) {
+        std::lock_guard<std::mutex> lock(produced_mutex);
+        produced_before.push_back(simulator.positions_count());
+    });
+    stub_reply mix;
+    mix.kind = stub_reply::mixed;
+    mix.seed = seed;
+    stub.set_reply(mix);
+
+    const std::vector<std::string> child = {"delivery_crash_loop", "--child", std::to_string(simulator.port()),
+                                            stub.url()};
+    std::mt19937 moments(seed);
+    std::uniform_int_distribution<long> life(shortest_life.count(), longest_life.count());
+    // Positions given while each killed run lived: [first, end) by position number from 0.
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    for (int k = 0; k < kills; ++k) {
+        const std::size_t first = simulator.positions_count();
+        const pid_t pid = spawn_child(child);
+        std::this_thread::sleep_for(std::chrono::milliseconds(life(moments))); // the random moment
+        kill(pid, SIGKILL);
+        exit_code_of(pid);
+        runs.emplace_back(first, simulator.positions_count());
+    }
+
+    simulator.set_mode(simulator_mode::no_data);
+    stub.set_reply(stub_reply{});
+    auto last = child;
+    last.push_back("drain");
+    if (const int code = exit_code_of(spawn_child(last)); code != 0) {
+        std::cout << "FAIL: the last run, with the service taking everything, ended with " << code
+                  << (code == 1 ? ": messages were still waiting after " + std::to_string(drain_limit.count()) + " s"
+                                : "")
+                  << std::endl;
+        return 1;
+    }
+
+    const std::size_t produced = simulator.positions_count();
+    std::vector<stub_request> requests;
+    {
+        std::lock_guard<std::mutex> lock(produced_mutex);
+        const auto received = stub.requests();
+        for (std::size_t i = 0; i < received.size(); ++i)
+            requests.push_back({kilometre_of(received[i].body),
+                                received[i].answer == stub_reply::accept || received[i].answer == stub_reply::slow,
+                                received[i].body, produced_before[i]});
+    }
+
+    int faults = 0;
+    auto fault = [&](const std::string& what) {
+        if (++faults <= 20)
+            std::cout << "FAIL: " << what << std::endl;
+    };
+    // Every request for a kilometre carries the bytes of its first try; accepted ones come in
+    // the order they were made, a kilometre accepted again only as a repeat.
+    std::map<long, std::string> first_try;
+    std::map<long, int> acceptances;
+    long newest_accepted = 0;
+    std::size_t duplicates = 0;
+    for (const auto& r : requests) {
+        if (r.km < 1 || r.km > static_cast<long>(produced)) {
+            fault("a request with no position of this run: " + r.body);
+            continue;
+        }
+        if (!first_try.emplace(r.km, r.body).second && first_try[r.km] != r.body)
+            fault("km " + std::to_string(r.km) + " was sent with other bytes than at its first try");
+        if (!r.accepted)
+            continue;
+        if (acceptances[r.km]++ > 0)
+            ++duplicates;
+        else if (r.km < newest_accepted)
+            fault("km " + std::to_string(r.km) + " accepted after km " + std::to_string(newest_accepted));
+        newest_accepted = std::max(newest_accepted, r.km);
+    }
+
+    // Missing positions: the newest of a killed run may never have been handed over; any other
+    // one was dropped by the ten-message rule only if ten newer messages were made before the
+    // service next accepted a newer one.
+    std::set<long> never_handed_over;
+    for (const auto& [first, end] : runs)
+        for (std::size_t n = end; n > first && end - n < lost_per_kill; --n)
+            if (!acceptances.count(static_cast<long>(n)))
+                never_handed_over.insert(static_cast<long>(n));
+    std::size_t dropped_by_rule = 0;
+    for (long km = 1; km <= static_cast<long>(produced); ++km) {
+        if (acceptances.count(km) || never_handed_over.count(km))
+            continue;
+        std::size_t made_by_then = produced;
+        for (const auto& r : requests)
+            if (r.accepted && r.km > km) {
+                made_by_then = r.produced_before;
+                break;
+            }
+        const auto newer_lost = std::distance(never_handed_over.upper_bound(km),
+                                              never_handed_over.upper_bound(static_cast<long>(made_by_then)));
+        if (static_cast<long>(made_by_then) - km - newer_lost >= static_cast<long>(max_kept_messages))
+            ++dropped_by_rule;
+        else
+            fault("km " + std::to_string(km) + " is missing with fewer than ten newer messages behind it");
+    }
+    if (duplicates > static_cast<std::size_t>(kills))
+        fault(std::to_string(duplicates) + " duplicates, more than one per kill");
+    if (acceptances.empty())
+        fault("nothing was accepted");
+
+    std::cout << "kills:                          " << kills << "\n"
+              << "produced (positions given):     " << produced << "\n"
+              << "accepted (distinct):            " << acceptances.size() << "\n"
+              << "dropped by the ten-message rule: " << dropped_by_rule << "\n"
+              << "lost before the hand-off:       " << never_handed_over.size() << " (at most " << lost_per_kill
+              << " per kill: the newest record in memory, an answer on its way)\n"
+              << "duplicates:                     " << duplicates << " (at most 1 per kill)\n"
+              << "requests (all answers):         " << requests.size() << std::endl;
+    std::cout << (faults == 0 ? "ok" : "FAIL: " + std::to_string(faults) + " faults") << std::endl;
+    return faults == 0 ? 0 : 1;
+}
+}
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "--child" && args.size() >= 3)
+        return run_child(args[1], args[2], args.size() > 3 && args[3] == "drain");
+    const unsigned seed = args.empty() ? std::random_device{}() : static_cast<unsigned>(std::stoul(args[0]));
+    return run_loop(seed);
+}
