@@ -10,6 +10,7 @@
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "coordinates/timer_thread.hpp"
+#include "delivery/message_store.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "log/log_files.hpp"
 #include "log/log_rows.hpp"
@@ -72,6 +73,7 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
         log_error(escape_html(_("Tray icon could not be shown")));
     open_config();
 
+    restore_outbox();
     start_workers();
     if (telemetry_enabled(*config))
         start_telemetry(telemetry_port(*config));
@@ -224,6 +226,16 @@ void routewarden_frame::apply_config_change()
     reload_workers();
 }
 
+void routewarden_frame::restore_outbox()
+{
+    const outbox_opening opening = open_message_outbox();
+    if (!opening.failure.empty())
+        log_error(escape_html(opening.failure));
+    if (opening.restored > 0)
+        log_info(escape_html(
+            wxString::Format(_("Messages waiting from the last run: %u"), static_cast<unsigned>(opening.restored))));
+}
+
 void routewarden_frame::start_workers()
 {
     timer = std::make_unique<timer_thread>(this);
@@ -254,4 +266,5 @@ void routewarden_frame::stop_workers()
     stop_and_drop(process_messages);
     stop_and_drop(timer);
     stop_and_drop(telemetry);
+    close_message_outbox();
 }

@@ -57,6 +57,9 @@ private:
     void write_start_rows();
     void open_config();
 
+    // The messages the last run left in the outbox go back into the store, with a row saying
+    // how many; an outbox that cannot be used gives its error row.
+    void restore_outbox();
     // Polling worker, then delivery worker: each created with its settings, then started.
     void start_workers();
     // Telemetry worker on this port; stopped with the others.
@@ -66,7 +69,7 @@ private:
     // thread wherever it is, perhaps holding a lock that load_settings needs).
     void reload_workers();
     // Delivery worker, then polling worker (its connection aborted and its loop stopped first),
-    // then the telemetry worker, each waited for.
+    // then the telemetry worker, each waited for; then the outbox is closed.
     void stop_workers();
 
     wxAuiManager aui_manager;

@@ -127,7 +127,7 @@ void timer_thread::hand_off()
 {
     wxMutexLocker lock(message_store_mutex);
     while (pending_records_.size() > 1) {
-        message_store.push_back(make_tracking_message(pending_records_.front()));
+        append_message(make_tracking_message(pending_records_.front()), owner_);
         pending_records_.pop_front();
     }
     notification_queue.Post(static_cast<unsigned int>(message_store.size()));

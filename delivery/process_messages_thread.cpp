@@ -103,8 +103,7 @@ void process_messages_thread::run()
             continue;
         send_pending_messages();
         wxMutexLocker lock(message_store_mutex);
-        while (message_store.size() > max_kept_messages)
-            message_store.pop_front();
+        trim_message_store(owner_);
     }
 }
 
@@ -125,7 +124,7 @@ void process_messages_thread::send_pending_messages()
         const delivery_outcome outcome =
             classify_delivery(status, transfer == CURLE_OK ? nullptr : curl_easy_strerror(transfer), answer_);
         if (outcome.result == delivery_result::delivered) {
-            message_store.pop_front();
+            remove_head_message(owner_);
             ++sent_count_;
             continue;
         }
@@ -164,9 +163,7 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
 void process_messages_thread::save_debug_dump(const std::string& message, const std::string& answer)
 {
     const auto now = static_cast<std::size_t>(std::time(nullptr));
-    wxFileName folder = wxFileName::DirName(wxFileName::GetHomeDir());
-    folder.AppendDir("Quillbank");
-    folder.AppendDir("routewarden");
+    const wxFileName folder = delivery_folder();
     write_dump(folder, wxString::Format("msg_%zu.json", now), message);
     // Of an oversized answer, the bytes up to the cap.
     write_dump(folder, wxString::Format("res_%zu.json", now), answer.substr(0, max_answer_bytes));

@@ -247,6 +247,28 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
     EXPECT_EQ(stored_messages().back(), "message 12\n");
 }
 
+TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim_drops)
+{
+    temp_home home;
+    ASSERT_EQ(open_message_outbox().failure, "");
+    tracking_stub stub;
+    stub.script({reply("accept"), reply("reject 42 not now")});
+    start(stub.url());
+    std::vector<std::string> twelve;
+    {
+        wxMutexLocker lock(message_store_mutex);
+        for (int i = 1; i <= 12; ++i)
+            append_message(twelve.emplace_back("message " + std::to_string(i) + "\n"), &sink_);
+        notification_queue.Post(static_cast<unsigned int>(message_store.size()));
+    }
+    ASSERT_TRUE(wait_for_error(" not now"));
+    ASSERT_TRUE(eventually([] { return stored_messages().size() == 10; }, 5s));
+    stop();
+    const std::vector<std::string> newest_ten(twelve.begin() + 2, twelve.end());
+    EXPECT_EQ(stored_messages(), newest_ten);
+    EXPECT_EQ(outbox_rows(), newest_ten);
+}
+
 TEST_F(sender_test, uses_the_proxy_only_while_one_is_configured)
 {
     tracking_stub service;
