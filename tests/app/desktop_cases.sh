@@ -412,6 +412,7 @@ kill_with_*_waiting)
   [ "$peer_port" = "$service_port" ] || fail "the service came back on port $peer_port, not $service_port"
   mv "$(log_file)" "$HOME/first-run.html"
   start_program
+  log_has "Messages waiting from the last run: $kept" || fail "no row tells of the $kept restored messages"
   # The restored messages go with the first cycle; one more shows what comes after them.
   wait_until 60 tries_at_least $((kept + 1)) "$peers/service_up.out" ||
     fail "after the restart the service received $(tries_in "$peers/service_up.out") of $((kept + 1)) messages"

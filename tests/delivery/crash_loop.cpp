@@ -1,11 +1,13 @@
 // Crash loop: the poller and the sender, with their store, in a child process that is killed
 // with SIGKILL at seeded random moments while a simulator gives numbered positions and a stub
-// accepts, rejects or accepts late by a seeded pattern. At the end one more run with the service
+// accepts, rejects or accepts late by a seeded pattern; in some runs, drawn by the same seed,
+// the stub rejects everything, so that more than ten messages wait. At the end one more run with the service
 // taking everything delivers what is left, and what the stub accepted is held against what the
 // simulator produced.
 //   delivery_crash_loop [seed]
 // Not the agent itself: its ten-second poll would make 30 kills take most of an hour; these are
-// the same workers and store on a short period, which the agent's window only starts and stops.
+// the same workers, store and outbox on a short period, which the agent's window only starts and
+// stops.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -45,6 +47,10 @@ constexpr poll_timing child_timing{100ms, 1h, 1s};
 // Long enough for a run to start, restore and deliver a few, short enough for 30 to take a minute.
 constexpr std::chrono::milliseconds shortest_life{100}, longest_life{2500};
 constexpr std::chrono::seconds drain_limit{60};
+// The share of runs in which the service rejects everything, and more than enough rejections
+// for one run.
+constexpr double down_share = 0.2;
+constexpr std::size_t down_replies = 1000;
 // At a kill the poller's newest record is still in memory, and an answer may be on its way.
 constexpr std::size_t lost_per_kill = 2;
 
@@ -59,6 +65,11 @@ int run_child(const std::string& coordinate_port, const std::string& service_url
     config.Write("coordinate_server_port", wxString(coordinate_port));
     config.Write("tracking_server_address", wxString(service_url));
     config.Write("device", "crash-loop");
+    // As the window starts them: what the last run left goes into the store first.
+    if (const auto opening = open_message_outbox(); !opening.failure.empty()) {
+        std::cout << opening.failure << std::endl; // the standard error channel goes nowhere
+        return 3;
+    }
     event_sink sink;
     timer_thread poller(&sink, child_timing);
     process_messages_thread sender(&sink);
@@ -78,6 +89,7 @@ int run_child(const std::string& coordinate_port, const std::string& service_url
         drain_limit);
     sender.stop();
     poller.stop();
+    close_message_outbox();
     return drained ? 0 : 1;
 }
 
@@ -121,6 +133,7 @@ struct stub_request {
     bool accepted;
     std::string body;
     std::size_t produced_before; // positions the simulator had given when it arrived
+    int run;                     // the child it came from, from 0
 };
 
 int run_loop(unsigned seed)
@@ -129,11 +142,12 @@ int run_loop(unsigned seed)
     std::cout << "crash loop: seed " << seed << " (delivery_crash_loop " << seed << " repeats the pattern)"
               << std::endl;
     coordinate_simulator simulator(0, simulator_mode::numbered);
-    std::mutex produced_mutex;
-    std::vector<std::size_t> produced_before;
+    std::mutex arrival_mutex;
+    int run = 0; // the child alive now; guarded by arrival_mutex
+    std::vector<std::pair<std::size_t, int>> arrivals; // produced_before and run of each request
     tracking_stub stub(0, [&](const received_request&) {
-        std::lock_guard<std::mutex> lock(produced_mutex);
-        produced_before.push_back(simulator.positions_count());
+        std::lock_guard<std::mutex> lock(arrival_mutex);
+        arrivals.emplace_back(simulator.positions_count(), run);
     });
     stub_reply mix;
     mix.kind = stub_reply::mixed;
@@ -144,9 +158,22 @@ int run_loop(unsigned seed)
                                             stub.url()};
     std::mt19937 moments(seed);
     std::uniform_int_distribution<long> life(shortest_life.count(), longest_life.count());
+    std::bernoulli_distribution service_down(down_share);
+    stub_reply rejection;
+    rejection.kind = stub_reply::reject;
+    rejection.code = "down";
+    int down_runs = 0;
     // Positions given while each killed run lived: [first, end) by position number from 0.
     std::vector<std::pair<std::size_t, std::size_t>> runs;
     for (int k = 0; k < kills; ++k) {
+        {
+            std::lock_guard<std::mutex> lock(arrival_mutex);
+            run = k;
+        }
+        // One-shot replies go before the standing mix, whose draws go on undisturbed.
+        const bool down = service_down(moments);
+        down_runs += down;
+        stub.script(down ? std::deque<stub_reply>(down_replies, rejection) : std::deque<stub_reply>{});
         const std::size_t first = simulator.positions_count();
         const pid_t pid = spawn_child(child);
         std::this_thread::sleep_for(std::chrono::milliseconds(life(moments))); // the random moment
@@ -156,7 +183,12 @@ int run_loop(unsigned seed)
     }
 
     simulator.set_mode(simulator_mode::no_data);
+    stub.script({});
     stub.set_reply(stub_reply{});
+    {
+        std::lock_guard<std::mutex> lock(arrival_mutex);
+        run = kills;
+    }
     auto last = child;
     last.push_back("drain");
     if (const int code = exit_code_of(spawn_child(last)); code != 0) {
@@ -170,12 +202,12 @@ int run_loop(unsigned seed)
     const std::size_t produced = simulator.positions_count();
     std::vector<stub_request> requests;
     {
-        std::lock_guard<std::mutex> lock(produced_mutex);
+        std::lock_guard<std::mutex> lock(arrival_mutex);
         const auto received = stub.requests();
         for (std::size_t i = 0; i < received.size(); ++i)
             requests.push_back({kilometre_of(received[i].body),
                                 received[i].answer == stub_reply::accept || received[i].answer == stub_reply::slow,
-                                received[i].body, produced_before[i]});
+                                received[i].body, arrivals[i].first, arrivals[i].second});
     }
 
     int faults = 0;
@@ -184,12 +216,23 @@ int run_loop(unsigned seed)
             std::cout << "FAIL: " << what << std::endl;
     };
     // Every request for a kilometre carries the bytes of its first try; accepted ones come in
-    // the order they were made, a kilometre accepted again only as a repeat.
+    // the order they were made; a kilometre is accepted again only in a later run before any
+    // other was tried: the message in flight at a kill, still at the head of the store.
     std::map<long, std::string> first_try;
     std::map<long, int> acceptances;
+    std::map<long, int> accepted_in_run;
     long newest_accepted = 0;
     std::size_t duplicates = 0;
+    int previous_run = -1;
+    long head_of_run = 0;
+    bool past_head = false;
     for (const auto& r : requests) {
+        if (r.run != previous_run) {
+            previous_run = r.run;
+            head_of_run = r.km;
+            past_head = false;
+        }
+        past_head = past_head || r.km != head_of_run;
         if (r.km < 1 || r.km > static_cast<long>(produced)) {
             fault("a request with no position of this run: " + r.body);
             continue;
@@ -198,11 +241,14 @@ int run_loop(unsigned seed)
             fault("km " + std::to_string(r.km) + " was sent with other bytes than at its first try");
         if (!r.accepted)
             continue;
-        if (acceptances[r.km]++ > 0)
+        if (acceptances[r.km]++ > 0) {
             ++duplicates;
-        else if (r.km < newest_accepted)
+            if (past_head || accepted_in_run[r.km] == r.run)
+                fault("km " + std::to_string(r.km) + " accepted again, not as the head after a kill");
+        } else if (r.km < newest_accepted)
             fault("km " + std::to_string(r.km) + " accepted after km " + std::to_string(newest_accepted));
         newest_accepted = std::max(newest_accepted, r.km);
+        accepted_in_run[r.km] = r.run;
     }
 
     // Missing positions: the newest of a killed run may never have been handed over; any other
@@ -235,7 +281,8 @@ int run_loop(unsigned seed)
     if (acceptances.empty())
         fault("nothing was accepted");
 
-    std::cout << "kills:                          " << kills << "\n"
+    std::cout << "kills:                          " << kills << " (" << down_runs
+              << " of the runs with the service rejecting everything)\n"
               << "produced (positions given):     " << produced << "\n"
               << "accepted (distinct):            " << acceptances.size() << "\n"
               << "dropped by the ten-message rule: " << dropped_by_rule << "\n"
