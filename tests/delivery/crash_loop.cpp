@@ -1,9 +1,9 @@
 // Crash loop: the poller and the sender, with their store, in a child process that is killed
 // with SIGKILL at seeded random moments while a simulator gives numbered positions and a stub
 // accepts, rejects or accepts late by a seeded pattern; in some runs, drawn by the same seed,
-// the stub rejects everything, so that more than ten messages wait. At the end one more run with the service
-// taking everything delivers what is left, and what the stub accepted is held against what the
-// simulator produced.
+// the stub rejects everything, so that more than ten messages wait. At the end one more run with
+// the service taking everything delivers what is left, and what the stub accepted is held against
+// what the simulator produced.
 //   delivery_crash_loop [seed]
 // Not the agent itself: its ten-second poll would make 30 kills take most of an hour; these are
 // the same workers, store and outbox on a short period, which the agent's window only starts and
@@ -16,6 +16,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <deque>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -67,7 +69,7 @@ int run_child(const std::string& coordinate_port, const std::string& service_url
     config.Write("device", "crash-loop");
     // As the window starts them: what the last run left goes into the store first.
     if (const auto opening = open_message_outbox(); !opening.failure.empty()) {
-        std::cout << opening.failure << std::endl; // the standard error channel goes nowhere
+        std::cerr << opening.failure << std::endl;
         return 3;
     }
     event_sink sink;
@@ -93,17 +95,17 @@ int run_child(const std::string& coordinate_port, const std::string& service_url
     return drained ? 0 : 1;
 }
 
-pid_t spawn_child(const std::vector<std::string>& args)
+// The child's standard error channel goes to this file, made anew for each child: the transfer
+// library's trace would bury the accounting, and a sanitizer's report belongs to one child.
+pid_t spawn_child(const std::vector<std::string>& args, const std::string& error_file)
 {
     std::vector<char*> argv;
     for (const auto& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    // The transfer library's trace goes to the standard error channel: 30 runs of it would bury
-    // the accounting.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     const int error = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -114,11 +116,26 @@ pid_t spawn_child(const std::vector<std::string>& args)
     return pid;
 }
 
+// The exit code, or 128 and the signal.
 int exit_code_of(pid_t pid)
 {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The end of a child's error channel, the sanitizers' reports among it.
+void show_tail(const std::string& error_file)
+{
+    std::ifstream in(error_file);
+    std::deque<std::string> tail;
+    for (std::string line; std::getline(in, line);) {
+        tail.push_back(line);
+        if (tail.size() > 40)
+            tail.pop_front();
+    }
+    for (const auto& line : tail)
+        std::cout << "  | " << line << "\n";
 }
 
 long kilometre_of(const std::string& body)
@@ -139,6 +156,7 @@ struct stub_request {
 int run_loop(unsigned seed)
 {
     temp_home home; // the children's too: the environment is inherited
+    const std::string error_file = home.path_of("child.err");
     std::cout << "crash loop: seed " << seed << " (delivery_crash_loop " << seed << " repeats the pattern)"
               << std::endl;
     coordinate_simulator simulator(0, simulator_mode::numbered);
@@ -175,10 +193,14 @@ int run_loop(unsigned seed)
         down_runs += down;
         stub.script(down ? std::deque<stub_reply>(down_replies, rejection) : std::deque<stub_reply>{});
         const std::size_t first = simulator.positions_count();
-        const pid_t pid = spawn_child(child);
+        const pid_t pid = spawn_child(child, error_file);
         std::this_thread::sleep_for(std::chrono::milliseconds(life(moments))); // the random moment
         kill(pid, SIGKILL);
-        exit_code_of(pid);
+        if (const int code = exit_code_of(pid); code != 128 + SIGKILL) {
+            std::cout << "FAIL: run " << k << " ended by itself with " << code << " before its kill:" << std::endl;
+            show_tail(error_file);
+            return 1;
+        }
         runs.emplace_back(first, simulator.positions_count());
     }
 
@@ -191,11 +213,12 @@ int run_loop(unsigned seed)
     }
     auto last = child;
     last.push_back("drain");
-    if (const int code = exit_code_of(spawn_child(last)); code != 0) {
+    if (const int code = exit_code_of(spawn_child(last, error_file)); code != 0) {
         std::cout << "FAIL: the last run, with the service taking everything, ended with " << code
                   << (code == 1 ? ": messages were still waiting after " + std::to_string(drain_limit.count()) + " s"
                                 : "")
                   << std::endl;
+        show_tail(error_file);
         return 1;
     }
 
