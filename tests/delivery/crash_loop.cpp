@@ -53,7 +53,8 @@ constexpr std::chrono::seconds drain_limit{60};
 // for one run.
 constexpr double down_share = 0.2;
 constexpr std::size_t down_replies = 1000;
-// At a kill the poller's newest record is still in memory, and an answer may be on its way.
+// At a kill the poller's newest record waits in memory for the next one, and one more may be
+// on its way from the simulator or waiting for the store while a transfer holds it.
 constexpr std::size_t lost_per_kill = 2;
 
 // The agent's part, until it is killed; with "drain", until the store is empty.
@@ -257,7 +258,7 @@ int run_loop(unsigned seed)
         }
         past_head = past_head || r.km != head_of_run;
         if (r.km < 1 || r.km > static_cast<long>(produced)) {
-            fault("a request with no position of this run: " + r.body);
+            fault("a request for a position the simulator never gave: " + r.body);
             continue;
         }
         if (!first_try.emplace(r.km, r.body).second && first_try[r.km] != r.body)
@@ -274,7 +275,7 @@ int run_loop(unsigned seed)
         accepted_in_run[r.km] = r.run;
     }
 
-    // Missing positions: the newest of a killed run may never have been handed over; any other
+    // Missing positions: the newest two of a killed run may never have been handed over; any other
     // one was dropped by the ten-message rule only if ten newer messages were made before the
     // service next accepted a newer one.
     std::set<long> never_handed_over;
@@ -304,15 +305,15 @@ int run_loop(unsigned seed)
     if (acceptances.empty())
         fault("nothing was accepted");
 
-    std::cout << "kills:                          " << kills << " (" << down_runs
+    std::cout << "kills:                           " << kills << " (" << down_runs
               << " of the runs with the service rejecting everything)\n"
-              << "produced (positions given):     " << produced << "\n"
-              << "accepted (distinct):            " << acceptances.size() << "\n"
+              << "produced (positions given):      " << produced << "\n"
+              << "accepted (distinct):             " << acceptances.size() << "\n"
               << "dropped by the ten-message rule: " << dropped_by_rule << "\n"
-              << "lost before the hand-off:       " << never_handed_over.size() << " (at most " << lost_per_kill
-              << " per kill: the newest record in memory, an answer on its way)\n"
-              << "duplicates:                     " << duplicates << " (at most 1 per kill)\n"
-              << "requests (all answers):         " << requests.size() << std::endl;
+              << "lost before the hand-off:        " << never_handed_over.size() << " (at most " << lost_per_kill
+              << " per kill: the poller's newest record, kept in memory, and one on its way to the store)\n"
+              << "duplicates:                      " << duplicates << " (at most 1 per kill)\n"
+              << "requests (all answers):          " << requests.size() << std::endl;
     std::cout << (faults == 0 ? "ok" : "FAIL: " + std::to_string(faults) + " faults") << std::endl;
     return faults == 0 ? 0 : 1;
 }
