@@ -85,7 +85,8 @@ answer_buffer journey_answer(std::size_t n)
 class coordinate_simulator::session : public std::enable_shared_from_this<session> {
 public:
     session(coordinate_simulator& owner, tcp::socket socket)
-        : owner_(owner), socket_(std::move(socket)), pause_(socket_.get_executor())
+        : owner_(owner), connection_(owner.server_.track_connection()), socket_(std::move(socket)),
+          pause_(socket_.get_executor())
     {
     }
 
@@ -132,6 +133,7 @@ private:
     }
 
     coordinate_simulator& owner_;
+    std::shared_ptr<void> connection_;
     tcp::socket socket_;
     asio::steady_timer pause_;
     coordinate_request request_{};

@@ -50,6 +50,12 @@ public:
     std::size_t positions_count() const;
     // Waits until at least n requests have arrived; false when the time runs out.
     bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Waits until every connection has been served to its end and closed: what a client that
+    // has gone sent before it went has then been answered.
+    bool wait_for_no_connections(std::chrono::milliseconds timeout)
+    {
+        return server_.wait_for_no_connections(timeout);
+    }
 
 private:
     class session;

@@ -146,7 +146,8 @@ bool parse_stub_reply(const std::string& command, stub_reply& reply)
 class tracking_stub::session : public std::enable_shared_from_this<session> {
 public:
     session(tracking_stub& owner, tcp::socket socket)
-        : owner_(owner), socket_(std::move(socket)), delay_(socket_.get_executor())
+        : owner_(owner), connection_(owner.server_.track_connection()), socket_(std::move(socket)),
+          delay_(socket_.get_executor())
     {
     }
 
@@ -197,6 +198,7 @@ private:
     }
 
     tracking_stub& owner_;
+    std::shared_ptr<void> connection_;
     tcp::socket socket_;
     asio::steady_timer delay_;
     boost::beast::flat_buffer buffer_;

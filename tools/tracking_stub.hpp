@@ -61,6 +61,12 @@ public:
 
     std::vector<received_request> requests() const;
     bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Waits until every connection has been served to its end and closed: what a client that
+    // has gone sent before it went has then been answered.
+    bool wait_for_no_connections(std::chrono::milliseconds timeout)
+    {
+        return server_.wait_for_no_connections(timeout);
+    }
 
 private:
     class session;

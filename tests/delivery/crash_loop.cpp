@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <set>
@@ -33,7 +34,7 @@
 #include "coordinates/timer_thread.hpp"
 #include "delivery/message_store.hpp"
 #include "delivery/process_messages_thread.hpp"
-#include "event_sink.hpp"
+#include "worker_base/thread_events.hpp"
 #include "eventually.hpp"
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
@@ -48,7 +49,7 @@ constexpr int kills = 30;
 constexpr poll_timing child_timing{100ms, 1h, 1s};
 // Long enough for a run to start, restore and deliver a few, short enough for 30 to take a minute.
 constexpr std::chrono::milliseconds shortest_life{100}, longest_life{2500};
-constexpr std::chrono::seconds drain_limit{60};
+constexpr std::chrono::seconds drain_limit{60}, settle_limit{10};
 // The share of runs in which the service rejects everything, and more than enough rejections
 // for one run.
 constexpr double down_share = 0.2;
@@ -57,8 +58,28 @@ constexpr std::size_t down_replies = 1000;
 // on its way from the simulator or waiting for the store while a transfer holds it.
 constexpr std::size_t lost_per_kill = 2;
 
+// Stands where the window stands: the error rows go to the standard output, beside the loop's
+// own report, but for the rejections the stub is told to give, which carry no reason.
+class row_printer : public wxEvtHandler {
+public:
+    explicit row_printer(std::string run) : run_(std::move(run)) {}
+    void QueueEvent(wxEvent* event) override
+    {
+        std::unique_ptr<wxEvent> owned(event);
+        if (event->GetEventType() != EVT_LOG_ERROR)
+            return;
+        const wxString text = static_cast<wxThreadEvent*>(event)->GetString();
+        if (text.Strip(wxString::both) != "--")
+            std::cout << "run " << run_ << ": " << text.utf8_string() << std::endl;
+    }
+
+private:
+    const std::string run_;
+};
+
 // The agent's part, until it is killed; with "drain", until the store is empty.
-int run_child(const std::string& coordinate_port, const std::string& service_url, bool drain)
+int run_child(const std::string& run, const std::string& coordinate_port, const std::string& service_url,
+              bool drain)
 {
     wxInitializer wx;
     if (!wx.IsOk())
@@ -70,12 +91,12 @@ int run_child(const std::string& coordinate_port, const std::string& service_url
     config.Write("device", "crash-loop");
     // As the window starts them: what the last run left goes into the store first.
     if (const auto opening = open_message_outbox(); !opening.failure.empty()) {
-        std::cerr << opening.failure << std::endl;
+        std::cout << "run " << run << ": " << opening.failure.utf8_string() << std::endl;
         return 3;
     }
-    event_sink sink;
-    timer_thread poller(&sink, child_timing);
-    process_messages_thread sender(&sink);
+    row_printer rows(run);
+    timer_thread poller(&rows, child_timing);
+    process_messages_thread sender(&rows);
     poller.load_settings(config);
     sender.load_settings(config);
     if (poller.Run() != wxTHREAD_NO_ERROR || sender.Run() != wxTHREAD_NO_ERROR)
@@ -173,8 +194,14 @@ int run_loop(unsigned seed)
     mix.seed = seed;
     stub.set_reply(mix);
 
-    const std::vector<std::string> child = {"delivery_crash_loop", "--child", std::to_string(simulator.port()),
-                                            stub.url()};
+    // The run's number goes in front.
+    const std::vector<std::string> child_args = {std::to_string(simulator.port()), stub.url()};
+    auto child = [&](const std::string& run, const char* mode) {
+        std::vector<std::string> args = {"delivery_crash_loop", "--child", run};
+        args.insert(args.end(), child_args.begin(), child_args.end());
+        args.push_back(mode);
+        return args;
+    };
     std::mt19937 moments(seed);
     std::uniform_int_distribution<long> life(shortest_life.count(), longest_life.count());
     std::bernoulli_distribution service_down(down_share);
@@ -194,12 +221,18 @@ int run_loop(unsigned seed)
         down_runs += down;
         stub.script(down ? std::deque<stub_reply>(down_replies, rejection) : std::deque<stub_reply>{});
         const std::size_t first = simulator.positions_count();
-        const pid_t pid = spawn_child(child, error_file);
+        const pid_t pid = spawn_child(child(std::to_string(k), "killed"), error_file);
         std::this_thread::sleep_for(std::chrono::milliseconds(life(moments))); // the random moment
         kill(pid, SIGKILL);
         if (const int code = exit_code_of(pid); code != 128 + SIGKILL) {
             std::cout << "FAIL: run " << k << " ended by itself with " << code << " before its kill:" << std::endl;
             show_tail(error_file);
+            return 1;
+        }
+        // A request the child sent just before its end is still answered, and counts to this run.
+        if (!simulator.wait_for_no_connections(settle_limit) || !stub.wait_for_no_connections(settle_limit)) {
+            std::cout << "FAIL: the peers still had a connection of run " << k << " after "
+                      << settle_limit.count() << " s" << std::endl;
             return 1;
         }
         runs.emplace_back(first, simulator.positions_count());
@@ -212,9 +245,7 @@ int run_loop(unsigned seed)
         std::lock_guard<std::mutex> lock(arrival_mutex);
         run = kills;
     }
-    auto last = child;
-    last.push_back("drain");
-    if (const int code = exit_code_of(spawn_child(last, error_file)); code != 0) {
+    if (const int code = exit_code_of(spawn_child(child("last", "drain"), error_file)); code != 0) {
         std::cout << "FAIL: the last run, with the service taking everything, ended with " << code
                   << (code == 1 ? ": messages were still waiting after " + std::to_string(drain_limit.count()) + " s"
                                 : "")
@@ -278,6 +309,14 @@ int run_loop(unsigned seed)
     // Missing positions: the newest two of a killed run may never have been handed over; any other
     // one was dropped by the ten-message rule only if ten newer messages were made before the
     // service next accepted a newer one.
+    // ", given in run R (kms A to B)" for a kilometre.
+    auto given_in = [&](long km) {
+        for (std::size_t k = 0; k < runs.size(); ++k)
+            if (static_cast<long>(runs[k].first) < km && km <= static_cast<long>(runs[k].second))
+                return ", given in run " + std::to_string(k) + " (kms " + std::to_string(runs[k].first + 1) +
+                       " to " + std::to_string(runs[k].second) + ")";
+        return std::string();
+    };
     std::set<long> never_handed_over;
     for (const auto& [first, end] : runs)
         for (std::size_t n = end; n > first && end - n < lost_per_kill; --n)
@@ -298,7 +337,8 @@ int run_loop(unsigned seed)
         if (static_cast<long>(made_by_then) - km - newer_lost >= static_cast<long>(max_kept_messages))
             ++dropped_by_rule;
         else
-            fault("km " + std::to_string(km) + " is missing with fewer than ten newer messages behind it");
+            fault("km " + std::to_string(km) + " is missing with fewer than ten newer messages behind it" +
+                  given_in(km));
     }
     if (duplicates > static_cast<std::size_t>(kills))
         fault(std::to_string(duplicates) + " duplicates, more than one per kill");
@@ -322,8 +362,8 @@ int run_loop(unsigned seed)
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && args[0] == "--child" && args.size() >= 3)
-        return run_child(args[1], args[2], args.size() > 3 && args[3] == "drain");
+    if (args.size() == 5 && args[0] == "--child")
+        return run_child(args[1], args[2], args[3], args[4] == "drain");
     const unsigned seed = args.empty() ? std::random_device{}() : static_cast<unsigned>(std::stoul(args[0]));
     return run_loop(seed);
 }
