@@ -47,7 +47,7 @@ public:
     std::size_t requests() const;
     // The answers that carried a whole position, in the order they were sent.
     std::vector<answer_buffer> positions_sent() const;
-    std::size_t positions_count() const;
+    std::size_t positions_count() const; // how many, without the copies
     // Waits until at least n requests have arrived; false when the time runs out.
     bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
     // Waits until every connection has been served to its end and closed: what a client that
