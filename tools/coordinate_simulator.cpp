@@ -43,7 +43,8 @@ answer_buffer no_data_answer()
 bool parse_simulator_mode(const std::string& word, simulator_mode& mode)
 {
     static const std::pair<const char*, simulator_mode> names[] = {
-        {"data", simulator_mode::data},   {"nodata", simulator_mode::no_data},
+        {"data", simulator_mode::data},   {"numbered", simulator_mode::numbered},
+        {"nodata", simulator_mode::no_data},
         {"close", simulator_mode::close}, {"hang", simulator_mode::hang},
         {"short", simulator_mode::short_answer}, {"odd", simulator_mode::odd_answer},
         {"split", simulator_mode::split_answer}, {"trickle", simulator_mode::trickle},
@@ -84,7 +85,8 @@ answer_buffer journey_answer(std::size_t n)
 class coordinate_simulator::session : public std::enable_shared_from_this<session> {
 public:
     session(coordinate_simulator& owner, tcp::socket socket)
-        : owner_(owner), socket_(std::move(socket)), pause_(socket_.get_executor())
+        : owner_(owner), connection_(owner.server_.track_connection()), socket_(std::move(socket)),
+          pause_(socket_.get_executor())
     {
     }
 
@@ -131,6 +133,7 @@ private:
     }
 
     coordinate_simulator& owner_;
+    std::shared_ptr<void> connection_;
     tcp::socket socket_;
     asio::steady_timer pause_;
     coordinate_request request_{};
@@ -177,6 +180,10 @@ bool coordinate_simulator::answer(std::vector<unsigned char>& bytes, std::size_t
     case simulator_mode::trailing:
         buffer = journey_answer(journey_step_++);
         break;
+    case simulator_mode::numbered:
+        buffer = journey_answer(0);
+        put(buffer, answer_layout::km, static_cast<std::int32_t>(positions_sent_.size() + 1));
+        break;
     case simulator_mode::odd_answer:
         buffer = journey_answer(journey_step_++);
         std::memset(buffer.data() + answer_layout::direction_text, 'N',
@@ -220,6 +227,12 @@ std::vector<answer_buffer> coordinate_simulator::positions_sent() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return positions_sent_;
+}
+
+std::size_t coordinate_simulator::positions_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return positions_sent_.size();
 }
 
 bool coordinate_simulator::wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const

@@ -14,6 +14,7 @@
 
 enum class simulator_mode {
     data,         // a position in every answer
+    numbered,     // a position whose kilometre is its number among the positions sent, from 1
     no_data,      // a full answer whose data flag is zero
     close,        // close the connection instead of answering
     hang,         // read the request and never answer
@@ -24,8 +25,8 @@ enum class simulator_mode {
     trailing,     // a position followed by bytes that belong to no answer
 };
 
-// "data", "nodata", "close", "hang", "short", "odd", "split", "trickle", "trailing"; false for
-// anything else.
+// "data", "numbered", "nodata", "close", "hang", "short", "odd", "split", "trickle", "trailing";
+// false for anything else.
 bool parse_simulator_mode(const std::string& word, simulator_mode& mode);
 
 // The answer for the n-th position (n from 0) of the made-up journey.
@@ -46,8 +47,15 @@ public:
     std::size_t requests() const;
     // The answers that carried a whole position, in the order they were sent.
     std::vector<answer_buffer> positions_sent() const;
+    std::size_t positions_count() const; // how many, without the copies
     // Waits until at least n requests have arrived; false when the time runs out.
     bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Waits until every connection has been served to its end and closed: what a client that
+    // has gone sent before it went has then been answered.
+    bool wait_for_no_connections(std::chrono::milliseconds timeout)
+    {
+        return server_.wait_for_no_connections(timeout);
+    }
 
 private:
     class session;

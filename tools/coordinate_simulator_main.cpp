@@ -1,4 +1,4 @@
-// coordinate_simulator [--port N] [data|nodata|close|hang|short|odd|split|trickle|trailing]
+// coordinate_simulator [--port N] [data|numbered|nodata|close|hang|short|odd|split|trickle|trailing]
 #include <iostream>
 #include <memory>
 
@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     std::unique_ptr<coordinate_simulator> simulator;
     simulator_mode mode = simulator_mode::data;
     peer_program program{
-        "[data|nodata|close|hang|short|odd|split|trickle|trailing]",
+        "[data|numbered|nodata|close|hang|short|odd|split|trickle|trailing]",
         [&](unsigned short port) {
             simulator = std::make_unique<coordinate_simulator>(port, mode);
             return simulator->port();

@@ -26,3 +26,20 @@ void loopback_server::accept()
         accept();
     });
 }
+
+std::shared_ptr<void> loopback_server::track_connection()
+{
+    std::lock_guard<std::mutex> lock(connections_mutex_);
+    ++connections_;
+    return std::shared_ptr<void>(this, [this](void*) {
+        std::lock_guard<std::mutex> lock(connections_mutex_);
+        --connections_;
+        connections_changed_.notify_all();
+    });
+}
+
+bool loopback_server::wait_for_no_connections(std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(connections_mutex_);
+    return connections_changed_.wait_for(lock, timeout, [this] { return connections_ == 0; });
+}

@@ -1,7 +1,9 @@
 #include "tools/tracking_stub.hpp"
 
+#include <iterator>
 #include <sstream>
 
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 #include <zlib.h>
@@ -50,6 +52,8 @@ http::response<http::string_body> make_response(const stub_reply& reply, std::si
     switch (reply.kind) {
     case stub_reply::accept:
     case stub_reply::hang:
+    case stub_reply::slow:
+    case stub_reply::mixed: // resolved before the response is made
         response.body() = accepted;
         break;
     case stub_reply::reject:
@@ -122,7 +126,18 @@ bool parse_stub_reply(const std::string& command, stub_reply& reply)
         parsed.kind = stub_reply::oversized;
     else if (word == "hang")
         parsed.kind = stub_reply::hang;
-    else
+    else if (word == "slow") {
+        parsed.kind = stub_reply::slow;
+        long milliseconds = 0;
+        if (words >> milliseconds && milliseconds >= 0)
+            parsed.delay = std::chrono::milliseconds(milliseconds);
+        else if (!words.eof())
+            return false;
+    } else if (word == "mix") {
+        parsed.kind = stub_reply::mixed;
+        if (!(words >> parsed.seed))
+            return false;
+    } else
         return false;
     reply = parsed;
     return true;
@@ -130,7 +145,11 @@ bool parse_stub_reply(const std::string& command, stub_reply& reply)
 
 class tracking_stub::session : public std::enable_shared_from_this<session> {
 public:
-    session(tracking_stub& owner, tcp::socket socket) : owner_(owner), socket_(std::move(socket)) {}
+    session(tracking_stub& owner, tcp::socket socket)
+        : owner_(owner), connection_(owner.server_.track_connection()), socket_(std::move(socket)),
+          delay_(socket_.get_executor())
+    {
+    }
 
     void read_request()
     {
@@ -155,6 +174,19 @@ private:
             return;
         }
         response_ = make_response(reply, number, request_.version(), request_.keep_alive());
+        if (reply.kind != stub_reply::slow) {
+            write_response();
+            return;
+        }
+        delay_.expires_after(reply.delay);
+        delay_.async_wait([self = shared_from_this()](boost::system::error_code error) {
+            if (!error)
+                self->write_response();
+        });
+    }
+
+    void write_response()
+    {
         http::async_write(socket_, response_,
                           [self = shared_from_this()](boost::system::error_code error, std::size_t) {
                               if (error || self->response_.need_eof()) {
@@ -166,7 +198,9 @@ private:
     }
 
     tracking_stub& owner_;
+    std::shared_ptr<void> connection_;
     tcp::socket socket_;
+    asio::steady_timer delay_;
     boost::beast::flat_buffer buffer_;
     http::request<http::string_body> request_;
     http::response<http::string_body> response_;
@@ -183,18 +217,27 @@ std::string tracking_stub::url(const std::string& path) const
     return "http://127.0.0.1:" + std::to_string(port()) + path;
 }
 
-stub_reply tracking_stub::next_reply(const received_request& request, std::size_t& number)
+stub_reply tracking_stub::next_reply(received_request request, std::size_t& number)
 {
     if (listener_)
         listener_(request);
     std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(request);
+    stub_reply reply = standing_;
+    if (!scripted_.empty()) {
+        reply = scripted_.front();
+        scripted_.pop_front();
+    }
+    if (reply.kind == stub_reply::mixed) {
+        // One half accepted at once, one quarter rejected, one quarter accepted late.
+        static const stub_reply::kind_type drawn[] = {stub_reply::accept, stub_reply::accept, stub_reply::reject,
+                                                     stub_reply::slow};
+        reply.kind = drawn[std::uniform_int_distribution<std::size_t>(0, std::size(drawn) - 1)(mix_)];
+        reply.code = "mixed";
+    }
+    request.answer = reply.kind;
+    requests_.push_back(std::move(request));
     number = requests_.size();
     changed_.notify_all();
-    if (scripted_.empty())
-        return standing_;
-    stub_reply reply = scripted_.front();
-    scripted_.pop_front();
     return reply;
 }
 
@@ -202,6 +245,8 @@ void tracking_stub::set_reply(const stub_reply& reply)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     standing_ = reply;
+    if (reply.kind == stub_reply::mixed)
+        mix_.seed(reply.seed);
 }
 
 void tracking_stub::script(std::deque<stub_reply> replies)

@@ -1,13 +1,14 @@
 #pragma once
 // A stand-in tracking service on 127.0.0.1: records every request it receives and answers as
 // told (accept, reject, HTTP error, redirect, gzip-compressed acceptance, malformed JSON,
-// deeply nested JSON, an oversized acceptance, hang).
+// deeply nested JSON, an oversized acceptance, hang, a late acceptance, or a seeded mix).
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +16,7 @@
 #include "tools/loopback_server.hpp"
 
 struct stub_reply {
-    enum kind_type { accept, reject, http_error, redirect, gzip, malformed, nested, oversized, hang };
+    enum kind_type { accept, reject, http_error, redirect, gzip, malformed, nested, oversized, hang, slow, mixed };
     kind_type kind = accept;
     int status = 200;   // http_error
     std::string code;   // reject
@@ -23,16 +24,21 @@ struct stub_reply {
     // nested: opening brackets only, as a broken gateway may answer; by default far deeper
     // than any thread's stack allows a reader to recurse
     std::size_t levels = 200000;
+    std::chrono::milliseconds delay{300}; // slow: the acceptance comes this late
+    // mixed: each request gets an acceptance, a rejection or a slow acceptance, drawn from a
+    // generator seeded with this, so that a run can be repeated
+    unsigned seed = 0;
 };
 
 // "accept", "reject CODE [REASON...]", "http STATUS", "redirect", "gzip", "malformed",
-// "nested [LEVELS]", "oversized", "hang".
+// "nested [LEVELS]", "oversized", "hang", "slow [MILLISECONDS]", "mix SEED".
 bool parse_stub_reply(const std::string& command, stub_reply& reply);
 
 struct received_request {
     std::string target;
     std::vector<std::pair<std::string, std::string>> headers; // as they arrived, in order
     std::string body;
+    stub_reply::kind_type answer = stub_reply::accept; // how the stub answered it (never mixed)
 };
 
 class tracking_stub {
@@ -55,10 +61,16 @@ public:
 
     std::vector<received_request> requests() const;
     bool wait_for_requests(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Waits until every connection has been served to its end and closed: what a client that
+    // has gone sent before it went has then been answered.
+    bool wait_for_no_connections(std::chrono::milliseconds timeout)
+    {
+        return server_.wait_for_no_connections(timeout);
+    }
 
 private:
     class session;
-    stub_reply next_reply(const received_request& request, std::size_t& number);
+    stub_reply next_reply(received_request request, std::size_t& number);
 
     request_listener listener_;
 
@@ -66,6 +78,7 @@ private:
     mutable std::condition_variable changed_;
     stub_reply standing_;
     std::deque<stub_reply> scripted_;
+    std::mt19937 mix_; // draws the answers of the standing mixed reply
     std::vector<received_request> requests_;
 
     loopback_server server_; // last: its I/O thread ends first

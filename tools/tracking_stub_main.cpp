@@ -1,6 +1,6 @@
 // tracking_stub [--port N]
 //     [accept | reject CODE [REASON] | http STATUS | redirect | gzip | malformed | nested [LEVELS] | oversized
-//      | hang]
+//      | hang | slow [MILLISECONDS] | mix SEED]
 // Prints every message it receives, complete, to stdout.
 #include <iostream>
 #include <memory>
@@ -14,7 +14,7 @@ int main(int argc, char** argv)
     stub_reply reply;
     peer_program program{
         "[accept | reject CODE [REASON] | http STATUS | redirect | gzip | malformed | nested [LEVELS] | oversized | "
-        "hang]",
+        "hang | slow [MILLISECONDS] | mix SEED]",
         [&](unsigned short port) {
             stub = std::make_unique<tracking_stub>(port, [](const received_request& request) {
                 std::cout << "POST " << request.target << '\n' << request.body << std::flush;

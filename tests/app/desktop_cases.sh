@@ -158,6 +158,15 @@ wait_exit() {
   wait "$1" || code=$?
 }
 
+# tries_in <stub output>: how many requests the stub printed.
+tries_in() { grep -c '^POST ' "$1" || true; }
+tries_at_least() { (($(tries_in "$2") >= $1)); }
+# bodies_of <stub output> <folder>: each request's body as <folder>/<n>, from 1.
+bodies_of() {
+  mkdir -p "$2"
+  awk -v folder="$2" '/^POST / { n++; next } n { print > (folder "/" n) }' "$1"
+}
+
 peers=$HOME/peers
 source "$(dirname "$0")/../support/peers.sh"
 # loopback_peer <name> <program> <args...>: a peer whose output lands in $peers; sets peer_port.
@@ -167,10 +176,11 @@ loopback_peer() {
 }
 
 # start_with_peers <coordinate_simulator> <tracking_stub> <stub args...>: the agent with settings
-# pointing at a fresh simulator and stub; what the stub receives lands in $peers/service.out.
+# pointing at a fresh simulator (in $coordinates_mode, "data" if unset) and stub; what the stub
+# receives lands in $peers/service.out.
 start_with_peers() {
   export TZ=UTC
-  loopback_peer coordinates "$1"
+  loopback_peer coordinates "$1" "${coordinates_mode:-data}"
   local coordinate_port=$peer_port
   loopback_peer service "$2" "${@:3}"
   mkdir -p "$HOME/Quillbank/config"
@@ -375,6 +385,62 @@ exit_in_flight)
   wait_until 40 grep -q '^POST ' "$peers/service.out" || fail "no message reached the service within 40 s"
   tray_menu 3
   wait_until "$exit_limit" process_ended "$app" || fail "\"Exit\" with a delivery in flight took more than $exit_limit s"
+  ;;
+
+kill_with_*_waiting)
+  # Messages that wait while the service rejects them outlive a SIGKILL: restarted with the
+  # service taking them, the agent sends the newest ten of them first, in order, each once, byte
+  # for byte as it made them, and then goes on with new positions.
+  waiting=${case_name//[!0-9]/}
+  kept=$((waiting < 10 ? waiting : 10))
+  coordinates_mode=numbered start_with_peers "$3" "$4" reject 7 service down
+  service_port=$peer_port
+  service=$peer_pid
+  # Each cycle hands one message over and the pass tries the head once: the n-th try is made
+  # with n messages waiting, and the next message comes a whole poll period later.
+  wait_until $((waiting * 10 + 60)) tries_at_least "$waiting" "$peers/service.out" ||
+    fail "the service saw $(tries_in "$peers/service.out") of $waiting tries"
+  kill -KILL "$app"
+  killed=$(date -u +%s)
+  wait "$app" 2>/dev/null || true
+  [ "$(tries_in "$peers/service.out")" -eq "$waiting" ] || fail "more tries than $waiting before the kill"
+  bodies_of "$peers/service.out" "$HOME/tried"
+
+  kill -TERM "$service"
+  wait "$service" 2>/dev/null || true
+  loopback_peer service_up "$4" --port "$service_port"
+  [ "$peer_port" = "$service_port" ] || fail "the service came back on port $peer_port, not $service_port"
+  mv "$(log_file)" "$HOME/first-run.html"
+  start_program
+  log_has "Messages waiting from the last run: $kept" || fail "no row tells of the $kept restored messages"
+  # The restored messages go with the first cycle; one more shows what comes after them.
+  wait_until 60 tries_at_least $((kept + 1)) "$peers/service_up.out" ||
+    fail "after the restart the service received $(tries_in "$peers/service_up.out") of $((kept + 1)) messages"
+  bodies_of "$peers/service_up.out" "$HOME/arrived"
+  previous_stamp=0
+  for ((i = 1; i <= kept; i++)); do
+    km=$((waiting - kept + i))
+    body=$(cat "$HOME/arrived/$i")
+    stamp=$(printf '%s\n' "$body" | sed -n 's/^        "data_position": "\(.*\)",$/\1/p')
+    stamp_seconds=$(date -u -d "$stamp" +%s) || fail "message $i has no sample time: $body"
+    ((stamp_seconds >= started && stamp_seconds <= killed && stamp_seconds >= previous_stamp)) ||
+      fail "message $i: sample time $stamp is not of the first run, in order"
+    previous_stamp=$stamp_seconds
+    [ "$body" = "$(expected_message e2e-vehicle "$stamp" | sed "s/\"rail_km\": \"12\"/\"rail_km\": \"$km\"/")" ] ||
+      fail "message $i is not the one made at km $km: $body"
+    # Only the head was ever tried; every try of it was the same bytes.
+    if ((km == 1)); then
+      for tried in "$HOME"/tried/*; do
+        cmp -s "$tried" "$HOME/arrived/$i" || fail "message $i differs from its try $(basename "$tried")"
+      done
+    fi
+  done
+  km_after=$(sed -n 's/^        "rail_km": "\(.*\)",$/\1/p' "$HOME/arrived/$((kept + 1))")
+  ((km_after > waiting)) || fail "after the restored messages came km $km_after, not a new position"
+  repeated=$(sed -n 's/^        "rail_km": //p' "$HOME"/arrived/* | sort | uniq -d)
+  [ -z "$repeated" ] || fail "sent twice: $repeated"
+  kill -TERM "$app"
+  wait_exit "$app"
   ;;
 
 *)

@@ -1,0 +1,369 @@
+// Crash loop: the poller and the sender, with their store, in a child process that is killed
+// with SIGKILL at seeded random moments while a simulator gives numbered positions and a stub
+// accepts, rejects or accepts late by a seeded pattern; in some runs, drawn by the same seed,
+// the stub rejects everything, so that more than ten messages wait. At the end one more run with
+// the service taking everything delivers what is left, and what the stub accepted is held against
+// what the simulator produced.
+//   delivery_crash_loop [seed]
+// Not the agent itself: its ten-second poll would make 30 kills take most of an hour; these are
+// the same workers, store and outbox on a short period, which the agent's window only starts and
+// stops.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <wx/init.h>
+#include <wx/memconf.h>
+
+#include "coordinates/timer_thread.hpp"
+#include "delivery/message_store.hpp"
+#include "delivery/process_messages_thread.hpp"
+#include "worker_base/thread_events.hpp"
+#include "eventually.hpp"
+#include "temp_home.hpp"
+#include "tools/coordinate_simulator.hpp"
+#include "tools/tracking_stub.hpp"
+
+extern char** environ;
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr int kills = 30;
+constexpr poll_timing child_timing{100ms, 1h, 1s};
+// Long enough for a run to start, restore and deliver a few, short enough for 30 to take a minute.
+constexpr std::chrono::milliseconds shortest_life{100}, longest_life{2500};
+constexpr std::chrono::seconds drain_limit{60}, settle_limit{10};
+// The share of runs in which the service rejects everything, and more than enough rejections
+// for one run.
+constexpr double down_share = 0.2;
+constexpr std::size_t down_replies = 1000;
+// At a kill the poller's newest record waits in memory for the next one, and one more may be
+// on its way from the simulator or waiting for the store while a transfer holds it.
+constexpr std::size_t lost_per_kill = 2;
+
+// Stands where the window stands: the error rows go to the standard output, beside the loop's
+// own report, but for the rejections the stub is told to give, which carry no reason.
+class row_printer : public wxEvtHandler {
+public:
+    explicit row_printer(std::string run) : run_(std::move(run)) {}
+    void QueueEvent(wxEvent* event) override
+    {
+        std::unique_ptr<wxEvent> owned(event);
+        if (event->GetEventType() != EVT_LOG_ERROR)
+            return;
+        const wxString text = static_cast<wxThreadEvent*>(event)->GetString();
+        if (text.Strip(wxString::both) != "--")
+            std::cout << "run " << run_ << ": " << text.utf8_string() << std::endl;
+    }
+
+private:
+    const std::string run_;
+};
+
+// The agent's part, until it is killed; with "drain", until the store is empty.
+int run_child(const std::string& run, const std::string& coordinate_port, const std::string& service_url,
+              bool drain)
+{
+    wxInitializer wx;
+    if (!wx.IsOk())
+        return 2;
+    wxMemoryConfig config;
+    config.Write("coordinate_server_address", "127.0.0.1");
+    config.Write("coordinate_server_port", wxString(coordinate_port));
+    config.Write("tracking_server_address", wxString(service_url));
+    config.Write("device", "crash-loop");
+    // As the window starts them: what the last run left goes into the store first.
+    if (const auto opening = open_message_outbox(); !opening.failure.empty()) {
+        std::cout << "run " << run << ": " << opening.failure.utf8_string() << std::endl;
+        return 3;
+    }
+    row_printer rows(run);
+    timer_thread poller(&rows, child_timing);
+    process_messages_thread sender(&rows);
+    poller.load_settings(config);
+    sender.load_settings(config);
+    if (poller.Run() != wxTHREAD_NO_ERROR || sender.Run() != wxTHREAD_NO_ERROR)
+        return 2;
+    if (!drain) {
+        std::this_thread::sleep_for(1h); // until the kill
+        return 2;
+    }
+    const bool drained = eventually(
+        [] {
+            wxMutexLocker lock(message_store_mutex);
+            return message_store.empty();
+        },
+        drain_limit);
+    sender.stop();
+    poller.stop();
+    close_message_outbox();
+    return drained ? 0 : 1;
+}
+
+// The child's standard error channel goes to this file, made anew for each child: the transfer
+// library's trace would bury the accounting, and a sanitizer's report belongs to one child.
+pid_t spawn_child(const std::vector<std::string>& args, const std::string& error_file)
+{
+    std::vector<char*> argv;
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        std::cerr << "cannot start a child: " << std::strerror(error) << std::endl;
+        std::exit(2);
+    }
+    return pid;
+}
+
+// The exit code, or 128 and the signal.
+int exit_code_of(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The end of a child's error channel, the sanitizers' reports among it.
+void show_tail(const std::string& error_file)
+{
+    std::ifstream in(error_file);
+    std::deque<std::string> tail;
+    for (std::string line; std::getline(in, line);) {
+        tail.push_back(line);
+        if (tail.size() > 40)
+            tail.pop_front();
+    }
+    for (const auto& line : tail)
+        std::cout << "  | " << line << "\n";
+}
+
+long kilometre_of(const std::string& body)
+{
+    const std::string key = "\"rail_km\": \"";
+    const auto at = body.find(key);
+    return at == std::string::npos ? -1 : std::stol(body.substr(at + key.size()));
+}
+
+struct stub_request {
+    long km;
+    bool accepted;
+    std::string body;
+    std::size_t produced_before; // positions the simulator had given when it arrived
+    int run;                     // the child it came from, from 0
+};
+
+int run_loop(unsigned seed)
+{
+    temp_home home; // the children's too: the environment is inherited
+    const std::string error_file = home.path_of("child.err");
+    std::cout << "crash loop: seed " << seed << " (delivery_crash_loop " << seed << " repeats the pattern)"
+              << std::endl;
+    coordinate_simulator simulator(0, simulator_mode::numbered);
+    std::mutex arrival_mutex;
+    int run = 0; // the child alive now; guarded by arrival_mutex
+    std::vector<std::pair<std::size_t, int>> arrivals; // produced_before and run of each request
+    tracking_stub stub(0, [&](const received_request&) {
+        std::lock_guard<std::mutex> lock(arrival_mutex);
+        arrivals.emplace_back(simulator.positions_count(), run);
+    });
+    stub_reply mix;
+    mix.kind = stub_reply::mixed;
+    mix.seed = seed;
+    stub.set_reply(mix);
+
+    // The run's number goes in front.
+    const std::vector<std::string> child_args = {std::to_string(simulator.port()), stub.url()};
+    auto child = [&](const std::string& run, const char* mode) {
+        std::vector<std::string> args = {"delivery_crash_loop", "--child", run};
+        args.insert(args.end(), child_args.begin(), child_args.end());
+        args.push_back(mode);
+        return args;
+    };
+    std::mt19937 moments(seed);
+    std::uniform_int_distribution<long> life(shortest_life.count(), longest_life.count());
+    std::bernoulli_distribution service_down(down_share);
+    stub_reply rejection;
+    rejection.kind = stub_reply::reject;
+    rejection.code = "down";
+    int down_runs = 0;
+    // Positions given while each killed run lived: [first, end) by position number from 0.
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    for (int k = 0; k < kills; ++k) {
+        {
+            std::lock_guard<std::mutex> lock(arrival_mutex);
+            run = k;
+        }
+        // One-shot replies go before the standing mix, whose draws go on undisturbed.
+        const bool down = service_down(moments);
+        down_runs += down;
+        stub.script(down ? std::deque<stub_reply>(down_replies, rejection) : std::deque<stub_reply>{});
+        const std::size_t first = simulator.positions_count();
+        const pid_t pid = spawn_child(child(std::to_string(k), "killed"), error_file);
+        std::this_thread::sleep_for(std::chrono::milliseconds(life(moments))); // the random moment
+        kill(pid, SIGKILL);
+        if (const int code = exit_code_of(pid); code != 128 + SIGKILL) {
+            std::cout << "FAIL: run " << k << " ended by itself with " << code << " before its kill:" << std::endl;
+            show_tail(error_file);
+            return 1;
+        }
+        // A request the child sent just before its end is still answered, and counts to this run.
+        if (!simulator.wait_for_no_connections(settle_limit) || !stub.wait_for_no_connections(settle_limit)) {
+            std::cout << "FAIL: the peers still had a connection of run " << k << " after "
+                      << settle_limit.count() << " s" << std::endl;
+            return 1;
+        }
+        runs.emplace_back(first, simulator.positions_count());
+    }
+
+    simulator.set_mode(simulator_mode::no_data);
+    stub.script({});
+    stub.set_reply(stub_reply{});
+    {
+        std::lock_guard<std::mutex> lock(arrival_mutex);
+        run = kills;
+    }
+    if (const int code = exit_code_of(spawn_child(child("last", "drain"), error_file)); code != 0) {
+        std::cout << "FAIL: the last run, with the service taking everything, ended with " << code
+                  << (code == 1 ? ": messages were still waiting after " + std::to_string(drain_limit.count()) + " s"
+                                : "")
+                  << std::endl;
+        show_tail(error_file);
+        return 1;
+    }
+
+    const std::size_t produced = simulator.positions_count();
+    std::vector<stub_request> requests;
+    {
+        std::lock_guard<std::mutex> lock(arrival_mutex);
+        const auto received = stub.requests();
+        for (std::size_t i = 0; i < received.size(); ++i)
+            requests.push_back({kilometre_of(received[i].body),
+                                received[i].answer == stub_reply::accept || received[i].answer == stub_reply::slow,
+                                received[i].body, arrivals[i].first, arrivals[i].second});
+    }
+
+    int faults = 0;
+    auto fault = [&](const std::string& what) {
+        if (++faults <= 20)
+            std::cout << "FAIL: " << what << std::endl;
+    };
+    // Every request for a kilometre carries the bytes of its first try; accepted ones come in
+    // the order they were made; a kilometre is accepted again only in a later run before any
+    // other was tried: the message in flight at a kill, still at the head of the store.
+    std::map<long, std::string> first_try;
+    std::map<long, int> acceptances;
+    std::map<long, int> accepted_in_run;
+    long newest_accepted = 0;
+    std::size_t duplicates = 0;
+    int previous_run = -1;
+    long head_of_run = 0;
+    bool past_head = false;
+    for (const auto& r : requests) {
+        if (r.run != previous_run) {
+            previous_run = r.run;
+            head_of_run = r.km;
+            past_head = false;
+        }
+        past_head = past_head || r.km != head_of_run;
+        if (r.km < 1 || r.km > static_cast<long>(produced)) {
+            fault("a request for a position the simulator never gave: " + r.body);
+            continue;
+        }
+        if (!first_try.emplace(r.km, r.body).second && first_try[r.km] != r.body)
+            fault("km " + std::to_string(r.km) + " was sent with other bytes than at its first try");
+        if (!r.accepted)
+            continue;
+        if (acceptances[r.km]++ > 0) {
+            ++duplicates;
+            if (past_head || accepted_in_run[r.km] == r.run)
+                fault("km " + std::to_string(r.km) + " accepted again, not as the head after a kill");
+        } else if (r.km < newest_accepted)
+            fault("km " + std::to_string(r.km) + " accepted after km " + std::to_string(newest_accepted));
+        newest_accepted = std::max(newest_accepted, r.km);
+        accepted_in_run[r.km] = r.run;
+    }
+
+    // Missing positions: the newest two of a killed run may never have been handed over; any other
+    // one was dropped by the ten-message rule only if ten newer messages were made before the
+    // service next accepted a newer one.
+    // ", given in run R (kms A to B)" for a kilometre.
+    auto given_in = [&](long km) {
+        for (std::size_t k = 0; k < runs.size(); ++k)
+            if (static_cast<long>(runs[k].first) < km && km <= static_cast<long>(runs[k].second))
+                return ", given in run " + std::to_string(k) + " (kms " + std::to_string(runs[k].first + 1) +
+                       " to " + std::to_string(runs[k].second) + ")";
+        return std::string();
+    };
+    std::set<long> never_handed_over;
+    for (const auto& [first, end] : runs)
+        for (std::size_t n = end; n > first && end - n < lost_per_kill; --n)
+            if (!acceptances.count(static_cast<long>(n)))
+                never_handed_over.insert(static_cast<long>(n));
+    std::size_t dropped_by_rule = 0;
+    for (long km = 1; km <= static_cast<long>(produced); ++km) {
+        if (acceptances.count(km) || never_handed_over.count(km))
+            continue;
+        std::size_t made_by_then = produced;
+        for (const auto& r : requests)
+            if (r.accepted && r.km > km) {
+                made_by_then = r.produced_before;
+                break;
+            }
+        const auto newer_lost = std::distance(never_handed_over.upper_bound(km),
+                                              never_handed_over.upper_bound(static_cast<long>(made_by_then)));
+        if (static_cast<long>(made_by_then) - km - newer_lost >= static_cast<long>(max_kept_messages))
+            ++dropped_by_rule;
+        else
+            fault("km " + std::to_string(km) + " is missing with fewer than ten newer messages behind it" +
+                  given_in(km));
+    }
+    if (duplicates > static_cast<std::size_t>(kills))
+        fault(std::to_string(duplicates) + " duplicates, more than one per kill");
+    if (acceptances.empty())
+        fault("nothing was accepted");
+
+    std::cout << "kills:                           " << kills << " (" << down_runs
+              << " of the runs with the service rejecting everything)\n"
+              << "produced (positions given):      " << produced << "\n"
+              << "accepted (distinct):             " << acceptances.size() << "\n"
+              << "dropped by the ten-message rule: " << dropped_by_rule << "\n"
+              << "lost before the hand-off:        " << never_handed_over.size() << " (at most " << lost_per_kill
+              << " per kill: the poller's newest record, kept in memory, and one on its way to the store)\n"
+              << "duplicates:                      " << duplicates << " (at most 1 per kill)\n"
+              << "requests (all answers):          " << requests.size() << std::endl;
+    std::cout << (faults == 0 ? "ok" : "FAIL: " + std::to_string(faults) + " faults") << std::endl;
+    return faults == 0 ? 0 : 1;
+}
+}
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 5 && args[0] == "--child")
+        return run_child(args[1], args[2], args[3], args[4] == "drain");
+    const unsigned seed = args.empty() ? std::random_device{}() : static_cast<unsigned>(std::stoul(args[0]));
+    return run_loop(seed);
+}
