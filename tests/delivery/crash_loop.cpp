@@ -97,8 +97,8 @@ int run_child(const std::string& run, const std::string& coordinate_port, const 
     row_printer rows(run);
     timer_thread poller(&rows, child_timing);
     process_messages_thread sender(&rows);
-    poller.load_settings(config);
-    sender.load_settings(config);
+    poller.load_settings(config, setting_defaults());
+    sender.load_settings(config, setting_defaults());
     if (poller.Run() != wxTHREAD_NO_ERROR || sender.Run() != wxTHREAD_NO_ERROR)
         return 2;
     if (!drain) {
