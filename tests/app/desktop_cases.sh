@@ -181,18 +181,26 @@ start_with_peers() {
 
 posts_at_least() { (($(grep -c '^POST ' "$peers/service.out") >= $1)); }
 
-# picture <window> <name> <text>: the window with its frame as $out/<name>.png, small (no
-# metadata, a palette), and sane: the size of a dialog or more but within the screen, more than a
-# few colours, and <text> legible on it.
+# picture <window> <name> <text...>: the window with its frame as $out/<name>.png, small (no
+# metadata, a palette), once it is sane: the size of a dialog or more but within the screen, more
+# than a few colours, and each text legible on it. Taken again until then: nothing announces a paint.
 picture() {
+  wait_until 15 picture_sane "$@" || fail "no sane picture of $2 within 15 s: $why"
+}
+picture_sane() {
   local file=$out/$2.png width height colours
-  sleep 0.5 # nothing announces the first paint
-  import -frame -window "$1" -strip "PNG8:$file" || fail "no picture of $2"
+  why="import failed"
+  import -frame -window "$1" -strip "PNG8:$file" 2>/dev/null || return 1
   read -r width height colours <<<"$(identify -format '%w %h %k' "$file")"
-  ((width >= 300 && height >= 200 && width <= 1280 && height <= 800)) || fail "$2.png is ${width}x$height"
-  ((colours >= 16)) || fail "$2.png has $colours colours: blank or a flat area"
+  why="${width}x$height, $colours colours"
+  ((width >= 300 && height >= 200 && width <= 1280 && height <= 800 && colours >= 16)) || return 1
   convert "$file" -resize 200% "$HOME/$2-large.png"
-  tesseract "$HOME/$2-large.png" - 2>/dev/null | grep -qF -- "$3" || fail "\"$3\" is not legible on $2.png"
+  local text seen
+  seen=$(tesseract "$HOME/$2-large.png" - 2>/dev/null)
+  for text in "${@:3}"; do
+    why="\"$text\" is not legible"
+    grep -qF -- "$text" <<<"$seen" || return 1
+  done
 }
 
 case $case_name in
@@ -396,10 +404,10 @@ screenshots)
   wait_until 90 posts_at_least 3 || fail "three messages did not reach the service within 90 s"
   tray_menu 1
   find_window Routewarden
-  picture "$window" main-window "sent: "
+  picture "$window" main-window "Service address: " "Messages in queue: "
   tray_menu 2
   find_window Setup
-  picture "$window" options "Device ID"
+  picture "$window" options "Device ID" "Telemetry port" "Cancel"
   kill -TERM "$app"
   wait_exit "$app"
   ;;
