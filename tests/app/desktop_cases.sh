@@ -189,6 +189,30 @@ start_with_peers() {
   start_program
 }
 
+posts_at_least() { (($(grep -c '^POST ' "$peers/service.out") >= $1)); }
+
+# picture <window> <name> <text...>: the window with its frame as $out/<name>.png, small (no
+# metadata, a palette), once it is sane: the size of a dialog or more but within the screen, more
+# than a few colours, and each text legible on it. Taken again until then: nothing announces a paint.
+picture() {
+  wait_until 15 picture_sane "$@" || fail "no sane picture of $2 within 15 s: $why"
+}
+picture_sane() {
+  local file=$out/$2.png width height colours
+  why="import failed"
+  import -frame -window "$1" -strip "PNG8:$file" 2>/dev/null || return 1
+  read -r width height colours <<<"$(identify -format '%w %h %k' "$file")"
+  why="${width}x$height, $colours colours"
+  ((width >= 300 && height >= 200 && width <= 1280 && height <= 800 && colours >= 16)) || return 1
+  convert "$file" -resize 200% "$HOME/$2-large.png"
+  local text seen
+  seen=$(tesseract "$HOME/$2-large.png" - 2>/dev/null)
+  for text in "${@:3}"; do
+    why="\"$text\" is not legible"
+    grep -qF -- "$text" <<<"$seen" || return 1
+  done
+}
+
 case $case_name in
 second_copy)
   start_program
@@ -377,6 +401,25 @@ Coordinate server: 127.0.0.1:" ] || fail "rows after the change: $rows"
 
   tray_menu 3
   wait_until "$exit_limit" process_ended "$app" || fail "\"Exit\" did not end the program within $exit_limit s"
+  ;;
+
+screenshots)
+  # The README's pictures: the main window after a few deliveries, and the options dialog. Times
+  # and ports differ from run to run, so they are checked to be whole pictures of the right
+  # window, never compared with the kept ones (scripts/refresh-screenshots copies them there).
+  out=${ROUTEWARDEN_SCREENSHOT_DIR:?the folder for the pictures}
+  mkdir -p "$out"
+  rm -f "$out/main-window.png" "$out/options.png"
+  start_with_peers "$3" "$4"
+  wait_until 90 posts_at_least 3 || fail "three messages did not reach the service within 90 s"
+  tray_menu 1
+  find_window Routewarden
+  picture "$window" main-window "Service address: " "Messages in queue: "
+  tray_menu 2
+  find_window Setup
+  picture "$window" options "Device ID" "Telemetry port" "Cancel"
+  kill -TERM "$app"
+  wait_exit "$app"
   ;;
 
 exit_in_flight)
