@@ -52,11 +52,12 @@ wxEND_EVENT_TABLE()
 routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size)
     : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style)
 {
-    tray_icon = std::make_unique<taskbar_icon>(GetTitle());
+    tray_icon = std::make_unique<taskbar_icon>(tracking.tooltip(GetTitle()));
 
     Bind(EVT_LOG_INFO, &routewarden_frame::on_thread_info, this);
     Bind(EVT_LOG_ERROR, &routewarden_frame::on_thread_error, this);
     Bind(EVT_STATUS_TEXT, &routewarden_frame::on_thread_status, this);
+    Bind(EVT_TRACKING_REPORT, &routewarden_frame::on_tracking_report, this);
 
     create_menu_and_status_bar();
     aui_manager.SetManagedWindow(this);
@@ -208,6 +209,13 @@ void routewarden_frame::on_thread_status(wxThreadEvent& event)
     const int field = event.GetInt();
     if (field >= 0 && field < status_field_count)
         SetStatusText(event.GetString(), field);
+}
+
+void routewarden_frame::on_tracking_report(wxThreadEvent& event)
+{
+    tracking.take(static_cast<tracking_report>(event.GetInt()), event.GetExtraLong(), event.GetString(),
+                  wxDateTime::Now());
+    tray_icon->show_state(tracking.failing(), tracking.tooltip(GetTitle()));
 }
 
 void routewarden_frame::on_config_changed(wxFileSystemWatcherEvent&)

@@ -103,8 +103,11 @@ void process_messages_thread::run()
             continue;
         send_pending_messages();
         wxMutexLocker lock(message_store_mutex);
-        while (message_store.size() > max_kept_messages)
+        long dropped = 0;
+        for (; message_store.size() > max_kept_messages; ++dropped)
             message_store.pop_front();
+        if (dropped > 0)
+            queue_tracking_report(owner_, tracking_report::dropped, dropped);
     }
 }
 
@@ -127,11 +130,14 @@ void process_messages_thread::send_pending_messages()
         if (outcome.result == delivery_result::delivered) {
             message_store.pop_front();
             ++sent_count_;
+            queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(message_store.size()));
             continue;
         }
         if (settings_.debug && outcome.result != delivery_result::http_failure)
             save_debug_dump(message, answer_);
-        queue_log_error(owner_, foreign_text(outcome.text.data(), outcome.text.size()));
+        const wxString failure = foreign_text(outcome.text.data(), outcome.text.size());
+        queue_log_error(owner_, failure);
+        queue_tracking_report(owner_, tracking_report::delivery_failed, 0, failure);
         break;
     }
 }
