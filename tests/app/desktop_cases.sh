@@ -454,7 +454,7 @@ tray_state)
   # Deliveries work again; the coordinate server goes silent: failing after three cycles.
   sed -i "s|^tracking_server_address=.*|$service_address|" "$HOME/Quillbank/config/.routewarden"
   wait_until 30 icon_looks_like "$HOME/plain.png" || fail "the mark stayed after deliveries resumed"
-  kill -KILL "$coordinate_pid"
+  kill "$coordinate_pid"
   wait_until 60 icon_looks_like "$HOME/marked.png" || fail "no red mark while the coordinate server is silent"
   wait_until 20 tooltip_matches "${n}Coordinate server not answering$" ||
     fail "tooltip while the coordinate server is silent: $tooltip"
