@@ -5,6 +5,11 @@
 
 #include <wx/app.h>
 
+#ifdef __WINDOWS__
+#include <wx/log.h>
+#include <wx/msw/registry.h>
+#endif
+
 #ifndef __WINDOWS__
 #include <csignal>
 #include <sys/stat.h>
@@ -35,6 +40,16 @@ void on_termination_request(void (*)())
 {
     // A Windows GUI process is asked to end through close requests to its windows; the
     // application turns those to its hidden windows into the orderly exit.
+}
+
+wxString machine_preset(const char* key)
+{
+    const wxLogNull a_missing_key_or_value_is_no_preset;
+    wxRegKey presets(wxRegKey::HKLM, "SOFTWARE\\Quillbank\\routewarden", wxRegKey::WOW64ViewMode_64);
+    wxString value;
+    if (presets.Exists() && presets.HasValue(key))
+        presets.QueryValue(key, value);
+    return value;
 }
 
 void exit_on_termination_request(int)
@@ -70,6 +85,11 @@ void on_signal(int)
     // Run from an ordinary event, so that the idle processing that destroys closed windows follows.
     wxAppConsole::GetInstance()->CallAfter(termination_handler);
 }
+}
+
+wxString machine_preset(const char*)
+{
+    return wxString();
 }
 
 void on_termination_request(void (*handler)())

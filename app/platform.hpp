@@ -2,6 +2,7 @@
 // Everything that differs between the target platforms, behind one small interface.
 #include <wx/datetime.h>
 #include <wx/filename.h>
+#include <wx/string.h>
 
 namespace platform {
 
@@ -20,6 +21,11 @@ wxDateTime modification_time(const wxFileName& file);
 // Runs handler on the main thread, from the main loop, when the process is asked to end by the
 // system (on POSIX: SIGTERM, SIGINT, SIGHUP). Needs the application object.
 void on_termination_request(void (*handler)());
+
+// The preset for a settings key that the installer stored for the whole machine: on Windows a
+// text value of HKLM\SOFTWARE\Quillbank\routewarden (64-bit view) named as the key; empty when
+// there is none. Other platforms have no presets.
+wxString machine_preset(const char* key);
 
 // From now on such a request ends the process at once with the exit code. For the boxes of a
 // start that ends anyway, whose button leads to that end: there is no window to close.

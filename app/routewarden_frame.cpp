@@ -7,9 +7,11 @@
 #include <wx/utils.h>
 
 #include "app/platform.hpp"
+#include "app/presets.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "coordinates/timer_thread.hpp"
+#include "delivery/message_store.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "log/log_files.hpp"
 #include "log/log_rows.hpp"
@@ -71,8 +73,10 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     write_start_rows();
     if (!tray_icon->docked())
         log_error(escape_html(_("Tray icon could not be shown")));
+    read_presets();
     open_config();
 
+    restore_outbox();
     start_workers();
     if (telemetry_enabled(*config))
         start_telemetry(telemetry_port(*config));
@@ -99,7 +103,7 @@ void routewarden_frame::show_options()
         return;
     }
     // On the heap: the end of the session may delete it from inside its own loop.
-    open_options = new routewarden_options(config);
+    open_options = new routewarden_options(config, defaults);
     open_options->ShowModal();
     delete open_options.get();
     if (close_after_options)
@@ -162,9 +166,17 @@ void routewarden_frame::write_start_rows()
     log_info(escape_html(wxString::Format("%s (%s)", wxGetHostName(), wxGetOsDescription())));
 }
 
+void routewarden_frame::read_presets()
+{
+    preset_defaults presets = apply_presets(platform::machine_preset);
+    for (const wxString& row : presets.refused)
+        log_error(escape_html(row));
+    defaults = std::move(presets.defaults);
+}
+
 void routewarden_frame::open_config()
 {
-    config = open_settings(config_file);
+    config = open_settings(config_file, defaults);
     config_time = platform::modification_time(config_file);
 }
 
@@ -213,8 +225,12 @@ void routewarden_frame::on_thread_status(wxThreadEvent& event)
 
 void routewarden_frame::on_tracking_report(wxThreadEvent& event)
 {
-    tracking.take(static_cast<tracking_report>(event.GetInt()), event.GetExtraLong(), event.GetString(),
-                  wxDateTime::Now());
+    track(static_cast<tracking_report>(event.GetInt()), event.GetExtraLong(), event.GetString());
+}
+
+void routewarden_frame::track(tracking_report kind, long number, const wxString& text)
+{
+    tracking.take(kind, number, text, wxDateTime::Now());
     tray_icon->show_state(tracking.failing(), tracking.tooltip(GetTitle()));
 }
 
@@ -232,13 +248,25 @@ void routewarden_frame::apply_config_change()
     reload_workers();
 }
 
+void routewarden_frame::restore_outbox()
+{
+    const outbox_opening opening = open_message_outbox();
+    if (!opening.failure.empty())
+        log_error(escape_html(opening.failure));
+    if (opening.restored > 0)
+        log_info(escape_html(
+            wxString::Format(_("Messages waiting from the last run: %u"), static_cast<unsigned>(opening.restored))));
+    // Counted from the start, not from the first poll cycle's hand-off.
+    track(tracking_report::waiting, static_cast<long>(opening.restored));
+}
+
 void routewarden_frame::start_workers()
 {
     timer = std::make_unique<timer_thread>(this);
-    timer->load_settings(*config);
+    timer->load_settings(*config, defaults);
     run_or_drop(timer);
     process_messages = std::make_unique<process_messages_thread>(this);
-    process_messages->load_settings(*config);
+    process_messages->load_settings(*config, defaults);
     run_or_drop(process_messages);
 }
 
@@ -252,9 +280,9 @@ void routewarden_frame::start_telemetry(std::uint32_t port)
 void routewarden_frame::reload_workers()
 {
     if (process_messages)
-        process_messages->load_settings(*config);
+        process_messages->load_settings(*config, defaults);
     if (timer)
-        timer->load_settings(*config);
+        timer->load_settings(*config, defaults);
 }
 
 void routewarden_frame::stop_workers()
@@ -262,4 +290,5 @@ void routewarden_frame::stop_workers()
     stop_and_drop(process_messages);
     stop_and_drop(timer);
     stop_and_drop(telemetry);
+    close_message_outbox();
 }

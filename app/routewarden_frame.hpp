@@ -47,6 +47,7 @@ private:
     void on_thread_status(wxThreadEvent& event);
     // The tray icon's tooltip and picture follow the workers' reports.
     void on_tracking_report(wxThreadEvent& event);
+    void track(tracking_report kind, long number, const wxString& text = {});
     void on_config_changed(wxFileSystemWatcherEvent& event);
     // Reloads and re-applies the settings when the file has a new modification time.
     void apply_config_change();
@@ -58,8 +59,13 @@ private:
     // then the file is checked once for a change made before the watch existed.
     void watch_config_folder();
     void write_start_rows();
+    // The machine's presets over the built-in defaults, once at start; a red row for each refused.
+    void read_presets();
     void open_config();
 
+    // The messages the last run left in the outbox go back into the store, with a row saying
+    // how many; an outbox that cannot be used gives its error row.
+    void restore_outbox();
     // Polling worker, then delivery worker: each created with its settings, then started.
     void start_workers();
     // Telemetry worker on this port; stopped with the others.
@@ -69,13 +75,14 @@ private:
     // thread wherever it is, perhaps holding a lock that load_settings needs).
     void reload_workers();
     // Delivery worker, then polling worker (its connection aborted and its loop stopped first),
-    // then the telemetry worker, each waited for.
+    // then the telemetry worker, each waited for; then the outbox is closed.
     void stop_workers();
 
     wxAuiManager aui_manager;
     wxFileName log_file_name;
     log_viewer* log_view = nullptr;
     wxFileName config_file;
+    setting_defaults defaults;
     wxSharedPtr<wxFileConfig> config;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.

@@ -16,9 +16,10 @@ wxBEGIN_EVENT_TABLE(routewarden_options, wxDialog)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings)
+routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, const setting_defaults& defaults)
     : wxDialog(nullptr, wxID_ANY, _("Setup"), wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
+               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
+      defaults(defaults)
 {
     wxPropertyGrid::SetBoolChoices(_("Yes"), _("No"));
     grid = new wxPropertyGrid(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0);
@@ -48,12 +49,12 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings)
         shown.push_back({key, value, false});
     };
     category(_("Device"));
-    text(_("Device ID"), settings::device, wxString());
+    text(_("Device ID"), settings::device, defaults.device);
     category(_("Tracking service"));
-    text(_("Address"), settings::tracking_server_address, settings::default_tracking_server_address);
+    text(_("Address"), settings::tracking_server_address, defaults.tracking_server_address);
     category(_("Coordinate service"));
-    text(_("Address"), settings::coordinate_server_address, settings::default_coordinate_server_address);
-    text(_("Port"), settings::coordinate_server_port, settings::default_coordinate_server_port);
+    text(_("Address"), settings::coordinate_server_address, defaults.coordinate_server_address);
+    text(_("Port"), settings::coordinate_server_port, defaults.coordinate_server_port);
     category(_("Extra"));
     boolean(_("Debug"), settings::debug);
     category(_("Telemetry"));
@@ -80,7 +81,7 @@ void routewarden_options::on_ok(wxCommandEvent&)
         else
             edits.push_back({setting.key, setting.fallback, false});
     }
-    save_setting_edits(settings_file_name(), edits);
+    save_setting_edits(settings_file_name(), defaults, edits);
     EndModal(wxID_OK);
 }
 

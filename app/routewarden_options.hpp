@@ -15,7 +15,8 @@ class routewarden_options : public wxDialog {
 public:
     // Shows the values of config, which it reads here only: the main window may replace its
     // configuration while this is open, and "Ok" saves into the file as it is on disk then.
-    explicit routewarden_options(wxSharedPtr<wxFileConfig> config);
+    // Settings the file lacks are shown, and saved, with defaults.
+    routewarden_options(wxSharedPtr<wxFileConfig> config, const setting_defaults& defaults);
 
 private:
     void on_ok(wxCommandEvent& event);
@@ -31,6 +32,7 @@ private:
 
     wxPropertyGrid* grid;
     std::vector<shown_setting> shown;
+    setting_defaults defaults;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -22,7 +22,7 @@ bool create_settings_folder(const wxFileName& file)
     return file.DirExists() || file.Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
 }
 
-wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file)
+wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults)
 {
     const wxString path = file.GetFullPath();
     wxSharedPtr<wxFileConfig> config(
@@ -30,11 +30,11 @@ wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file)
     // Without its folder, whose failure the caller has reported, nothing can be written; readers
     // take the same values from their defaults.
     if (!file.FileExists() && file.DirExists()) {
-        config->Write(settings::tracking_server_address, settings::default_tracking_server_address);
-        config->Write(settings::coordinate_server_address, settings::default_coordinate_server_address);
-        config->Write(settings::coordinate_server_port, settings::default_coordinate_server_port);
+        config->Write(settings::tracking_server_address, defaults.tracking_server_address);
+        config->Write(settings::coordinate_server_address, defaults.coordinate_server_address);
+        config->Write(settings::coordinate_server_port, defaults.coordinate_server_port);
         config->Write(settings::debug, false);
-        config->Write(settings::device, wxString());
+        config->Write(settings::device, defaults.device);
         config->Flush();
     }
     return config;
@@ -63,11 +63,12 @@ void write_setting(wxConfigBase& config, const wxString& key, bool value)
         config.Write(key, value);
 }
 
-void save_setting_edits(const wxFileName& file, const std::vector<setting_edit>& edits)
+void save_setting_edits(const wxFileName& file, const setting_defaults& defaults,
+                        const std::vector<setting_edit>& edits)
 {
     if (std::none_of(edits.begin(), edits.end(), [](const setting_edit& edit) { return edit.changed; }))
         return;
-    const auto config = open_settings(file);
+    const auto config = open_settings(file, defaults);
     for (const setting_edit& edit : edits) {
         std::visit(
             [&](const auto& value) {

@@ -10,6 +10,8 @@
 #include <wx/filename.h>
 #include <wx/sharedptr.h>
 
+#include "worker_base/settings_keys.hpp"
+
 // <home>/Quillbank/config/.routewarden
 wxFileName settings_file_name();
 
@@ -19,8 +21,8 @@ bool create_settings_folder(const wxFileName& file);
 
 // A configuration on the file, local file only, strict UTF-8. A missing file in an existing folder
 // is created with the first-start values, in this order: tracking_server_address,
-// coordinate_server_address, coordinate_server_port, debug, device.
-wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file);
+// coordinate_server_address, coordinate_server_port, debug, device (all but debug from defaults).
+wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults);
 
 // True when the file exists and its modification time differs from last_seen, which is then
 // updated. A deleted file, or an event about another file, changes nothing.
@@ -43,8 +45,9 @@ struct setting_edit {
 // Saves the options dialog into the file as it is on disk now, so that edits made by hand while
 // the dialog was open stay: the changed values are written, settings the file lacks get their
 // defaults, and every other line stays as it is. Without a change nothing is written and the file
-// keeps its modification time.
-void save_setting_edits(const wxFileName& file, const std::vector<setting_edit>& edits);
+// keeps its modification time. A file deleted meanwhile is made anew as at first start.
+void save_setting_edits(const wxFileName& file, const setting_defaults& defaults,
+                        const std::vector<setting_edit>& edits);
 
 // "telemetry", default false.
 bool telemetry_enabled(const wxConfigBase& config);

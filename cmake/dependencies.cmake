@@ -41,6 +41,7 @@ if(WIN32)
 endif()
 find_package(CURL REQUIRED)
 find_package(ZLIB REQUIRED)
+find_package(SQLite3 REQUIRED)
 find_package(Threads REQUIRED)
 
 if(ROUTEWARDEN_TESTS)

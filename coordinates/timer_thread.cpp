@@ -32,12 +32,12 @@ timer_thread::~timer_thread()
     loop_.stop();
 }
 
-void timer_thread::load_settings(wxConfigBase& config)
+void timer_thread::load_settings(wxConfigBase& config, const setting_defaults& defaults)
 {
     poller_settings loaded;
-    loaded.address = config.Read(settings::coordinate_server_address, settings::default_coordinate_server_address);
-    loaded.port = config.Read(settings::coordinate_server_port, settings::default_coordinate_server_port);
-    loaded.device = config.Read(settings::device, wxString());
+    loaded.address = config.Read(settings::coordinate_server_address, defaults.coordinate_server_address);
+    loaded.port = config.Read(settings::coordinate_server_port, defaults.coordinate_server_port);
+    loaded.device = config.Read(settings::device, defaults.device);
     queue_log_info(owner_, wxString::Format(_("Coordinate server: %s:%s"), loaded.address, loaded.port));
     offer_settings(std::move(loaded));
 }
@@ -132,7 +132,7 @@ void timer_thread::hand_off()
 {
     wxMutexLocker lock(message_store_mutex);
     while (pending_records_.size() > 1) {
-        message_store.push_back(make_tracking_message(pending_records_.front()));
+        append_message(make_tracking_message(pending_records_.front()), owner_);
         pending_records_.pop_front();
     }
     notification_queue.Post(static_cast<unsigned int>(message_store.size()));

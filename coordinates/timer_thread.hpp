@@ -15,6 +15,7 @@
 #include "coordinates/answer_layout.hpp"
 #include "coordinates/coordinate_client.hpp"
 #include "coordinates/position_record.hpp"
+#include "worker_base/settings_keys.hpp"
 #include "worker_base/worker_thread.hpp"
 
 struct poll_timing {
@@ -40,7 +41,7 @@ public:
     ~timer_thread() override;
 
     // Main thread, before the start or while running: the next cycle connects with the new values.
-    void load_settings(wxConfigBase& config);
+    void load_settings(wxConfigBase& config, const setting_defaults& defaults);
 
 private:
     // Ends an exchange in flight and the loop at once.

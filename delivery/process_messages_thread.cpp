@@ -71,13 +71,12 @@ process_messages_thread::~process_messages_thread()
     curl_global_cleanup();
 }
 
-void process_messages_thread::load_settings(wxConfigBase& config)
+void process_messages_thread::load_settings(wxConfigBase& config, const setting_defaults& defaults)
 {
     sender_settings loaded;
-    loaded.tracking_server_address =
-        config.Read(settings::tracking_server_address, settings::default_tracking_server_address);
+    loaded.tracking_server_address = config.Read(settings::tracking_server_address, defaults.tracking_server_address);
     loaded.proxy_server_address = config.Read(settings::proxy_server_address, wxString());
-    loaded.device = config.Read(settings::device, wxString());
+    loaded.device = config.Read(settings::device, defaults.device);
     loaded.debug = config.ReadBool(settings::debug, false);
     queue_log_info(owner_, wxString::Format(_("Service address: %s"), loaded.tracking_server_address));
     offer_settings(std::move(loaded));
@@ -103,11 +102,10 @@ void process_messages_thread::run()
             continue;
         send_pending_messages();
         wxMutexLocker lock(message_store_mutex);
-        long dropped = 0;
-        for (; message_store.size() > max_kept_messages; ++dropped)
-            message_store.pop_front();
-        if (dropped > 0)
-            queue_tracking_report(owner_, tracking_report::dropped, dropped);
+        const std::size_t before = message_store.size();
+        trim_message_store(owner_);
+        if (message_store.size() < before)
+            queue_tracking_report(owner_, tracking_report::dropped, static_cast<long>(before - message_store.size()));
     }
 }
 
@@ -128,7 +126,7 @@ void process_messages_thread::send_pending_messages()
         const delivery_outcome outcome =
             classify_delivery(status, transfer == CURLE_OK ? nullptr : curl_easy_strerror(transfer), answer_);
         if (outcome.result == delivery_result::delivered) {
-            message_store.pop_front();
+            remove_head_message(owner_);
             ++sent_count_;
             queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(message_store.size()));
             continue;
@@ -170,9 +168,7 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
 void process_messages_thread::save_debug_dump(const std::string& message, const std::string& answer)
 {
     const auto now = static_cast<std::size_t>(std::time(nullptr));
-    wxFileName folder = wxFileName::DirName(wxFileName::GetHomeDir());
-    folder.AppendDir("Quillbank");
-    folder.AppendDir("routewarden");
+    const wxFileName folder = delivery_folder();
     write_dump(folder, wxString::Format("msg_%zu.json", now), message);
     // Of an oversized answer, the bytes up to the cap.
     write_dump(folder, wxString::Format("res_%zu.json", now), answer.substr(0, max_answer_bytes));

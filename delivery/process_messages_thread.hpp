@@ -9,6 +9,7 @@
 #include <wx/event.h>
 #include <wx/string.h>
 
+#include "worker_base/settings_keys.hpp"
 #include "worker_base/worker_thread.hpp"
 
 struct sender_settings {
@@ -24,7 +25,7 @@ public:
     ~process_messages_thread() override;
 
     // Main thread, before the start or while running; the next send pass uses the new values.
-    void load_settings(wxConfigBase& config);
+    void load_settings(wxConfigBase& config, const setting_defaults& defaults);
 
 private:
     // Wakes a waiting sender; the progress callback aborts a transfer in flight.

@@ -2,6 +2,7 @@
 // Keys of the per-user settings file and the defaults that every reader passes.
 // The default tracking address is used by the first-start write, the delivery worker and the
 // options dialog: keep it here only, so that the three agree.
+#include <wx/string.h>
 
 namespace settings {
 constexpr const char* device = "device";
@@ -19,3 +20,12 @@ constexpr const char* default_coordinate_server_address = "127.0.0.1";
 constexpr const char* default_coordinate_server_port = "12500";
 constexpr const char* default_telemetry_port = "50000";
 }
+
+// What the first-start write and the readers of missing keys take: the built-in values, unless the
+// machine's installer preset others (app/presets.hpp). Made once by the application at start.
+struct setting_defaults {
+    wxString tracking_server_address = settings::default_tracking_server_address;
+    wxString coordinate_server_address = settings::default_coordinate_server_address;
+    wxString coordinate_server_port = settings::default_coordinate_server_port;
+    wxString device;
+};

@@ -55,7 +55,7 @@ struct settings_test : testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(create_settings_folder(file));
-        open_settings(file);
+        open_settings(file, setting_defaults());
         set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 0, 0));
         seen = platform::modification_time(file);
     }
@@ -71,7 +71,7 @@ TEST(settings_file, first_start_creates_the_folder_and_writes_five_lines_in_orde
 
     ASSERT_TRUE(create_settings_folder(file));
     EXPECT_TRUE(create_settings_folder(file)) << "an existing folder is not an error";
-    auto config = open_settings(file);
+    auto config = open_settings(file, setting_defaults());
 
     EXPECT_EQ(read_all(file), std::string("tracking_server_address=") + settings::default_tracking_server_address +
                                   "\ncoordinate_server_address=127.0.0.1\ncoordinate_server_port=12500\n"
@@ -86,7 +86,7 @@ TEST(settings_file, an_existing_file_is_read_as_it_is_and_missing_keys_take_the_
     ASSERT_TRUE(create_settings_folder(file));
     write_all(file, "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n");
 
-    auto config = open_settings(file);
+    auto config = open_settings(file, setting_defaults());
     EXPECT_EQ(read_all(file), "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n") << "no defaults written into an existing file";
     EXPECT_EQ(config->Read(settings::device), wxString::FromUTF8("\xd0\x9b\xd0\xbe\xd0\xba-7"));
     EXPECT_FALSE(telemetry_enabled(*config));
@@ -98,11 +98,11 @@ TEST(settings_file, writing_the_same_values_again_leaves_the_file_untouched_and_
     temp_home home;
     const wxFileName file = settings_file_name();
     ASSERT_TRUE(create_settings_folder(file));
-    open_settings(file);
+    open_settings(file, setting_defaults());
     const wxDateTime old_time(1, wxDateTime::Jan, 2027, 8, 0, 0);
     set_modified(file, old_time);
 
-    auto config = open_settings(file);
+    auto config = open_settings(file, setting_defaults());
     write_setting(*config, settings::coordinate_server_port, "12500");
     write_setting(*config, settings::debug, false);
     config->Flush();
@@ -124,7 +124,7 @@ TEST(settings_file, a_folder_that_cannot_be_made_is_reported_by_the_caller_alone
     captured_library_log log;
 
     EXPECT_FALSE(create_settings_folder(file));
-    auto config = open_settings(file);
+    auto config = open_settings(file, setting_defaults());
     EXPECT_EQ(telemetry_port(*config), 50000u) << "the defaults apply";
     config->Flush();
     config.reset();
@@ -146,10 +146,10 @@ TEST_F(settings_test, the_dialog_saves_its_changes_alone_into_the_file_as_it_is_
     const wxDateTime written(1, wxDateTime::Jan, 2027, 8, 2, 0);
     set_modified(file, written);
 
-    save_setting_edits(file, edits(false));
+    save_setting_edits(file, setting_defaults(), edits(false));
     EXPECT_EQ(platform::modification_time(file), written) << "no change, no write";
 
-    save_setting_edits(file, edits(true));
+    save_setting_edits(file, setting_defaults(), edits(true));
     EXPECT_EQ(read_all(file), "; kept by hand\ndebug=1\ndevice=LOCO-7\nproxy_server_address=http://127.0.0.1:3128\n"
                               "telemetry=0\ntelemetry_port=50000\n");
 }
@@ -186,12 +186,12 @@ TEST_F(settings_test, the_same_time_another_file_or_a_deleted_file_is_no_change)
 
 TEST_F(settings_test, a_save_by_hand_is_read_by_a_new_configuration)
 {
-    auto before = open_settings(file);
+    auto before = open_settings(file, setting_defaults());
     write_all(file, "coordinate_server_port=12600\ntelemetry=1\ntelemetry_port=50001\n");
     set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 1, 0));
     ASSERT_TRUE(settings_file_changed(file, seen));
 
-    auto after = open_settings(file);
+    auto after = open_settings(file, setting_defaults());
     EXPECT_EQ(after->Read(settings::coordinate_server_port), "12600");
     EXPECT_EQ(after->Read(settings::coordinate_server_address, settings::default_coordinate_server_address),
               "127.0.0.1");
@@ -205,7 +205,7 @@ TEST(settings_file, telemetry_port_takes_leading_digits)
     temp_home home;
     const wxFileName file = settings_file_name();
     ASSERT_TRUE(create_settings_folder(file));
-    auto config = open_settings(file);
+    auto config = open_settings(file, setting_defaults());
     const std::pair<const char*, std::uint32_t> cases[] = {
         {"50000", 50000}, {"0", 0},   {"65535", 65535}, {"65536", 65536},
         {"70000", 70000}, {"abc", 0}, {"", 0},          {"-1", 0},        {"123abc", 123},

@@ -20,6 +20,7 @@
 #include "delivery/tracking_message.hpp"
 #include "eventually.hpp"
 #include "shared_store.hpp"
+#include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
 #include "worker_fixture.hpp"
 
@@ -97,6 +98,8 @@ protected:
 
 TEST_F(poller_test, hands_off_every_answer_but_the_newest)
 {
+    temp_home home;
+    ASSERT_EQ(open_message_outbox().failure, "");
     coordinate_simulator server(0, simulator_mode::no_data);
     server.script({simulator_mode::data, simulator_mode::data, simulator_mode::data});
     start(server.port());
@@ -124,6 +127,8 @@ TEST_F(poller_test, hands_off_every_answer_but_the_newest)
     EXPECT_EQ(statuses[1], "Coordinate server: Northbound-Riverside line 12 km 0 m Lat=55.822 Lon=37.728.");
     EXPECT_EQ(statuses[2], "Coordinate server: Northbound-Riverside line 12 km 137.5 m Lat=55.8228 Lon=37.7292.");
     EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
+    stop();
+    EXPECT_EQ(outbox_rows(), stored_messages());
 }
 
 TEST_F(poller_test, repeats_the_last_position_while_the_server_has_none)

@@ -266,6 +266,42 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
     EXPECT_EQ(reports(), (std::vector<wxString>{"delivery_failed 0 'Couldn't connect to server'", "dropped 2 ''"}));
 }
 
+TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim_drops)
+{
+    temp_home home;
+    const auto numbered = [](int from, int to) {
+        std::vector<std::string> messages;
+        for (int i = from; i <= to; ++i)
+            messages.push_back("message " + std::to_string(i) + "\n");
+        return messages;
+    };
+    const auto produce_durably = [this](const std::vector<std::string>& messages) {
+        wxMutexLocker lock(message_store_mutex);
+        for (const auto& message : messages)
+            append_message(message, &sink_);
+        notification_queue.Post(static_cast<unsigned int>(message_store.size()));
+    };
+    tracking_stub stub;
+    stub.script({reply("accept"), reply("reject 42 not now")});
+    ASSERT_EQ(open_message_outbox().failure, "");
+    start(stub.url());
+    produce_durably(numbered(1, 3));
+    ASSERT_TRUE(wait_for_error(" not now"));
+    stop();
+    EXPECT_EQ(outbox_rows(), numbered(2, 3));
+
+    // Restarted with what was left; the service now rejects everything.
+    stub.set_reply(reply("reject 42 still not"));
+    reset_shared_store();
+    ASSERT_EQ(open_message_outbox().restored, 2u);
+    start(stub.url());
+    produce_durably(numbered(4, 13));
+    ASSERT_TRUE(eventually([] { return stored_messages().size() == 10; }, 10s));
+    stop();
+    EXPECT_EQ(stored_messages(), numbered(4, 13));
+    EXPECT_EQ(outbox_rows(), numbered(4, 13));
+}
+
 TEST_F(sender_test, uses_the_proxy_only_while_one_is_configured)
 {
     tracking_stub service;

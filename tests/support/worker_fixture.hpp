@@ -9,6 +9,7 @@
 
 #include "event_sink.hpp"
 #include "shared_store.hpp"
+#include "worker_base/settings_keys.hpp"
 
 template <class Worker> class worker_fixture : public testing::Test {
 protected:
@@ -23,7 +24,7 @@ protected:
     template <class... Args> void run_with(wxConfigBase& config, Args&&... args)
     {
         worker_ = std::make_unique<Worker>(&sink_, std::forward<Args>(args)...);
-        worker_->load_settings(config);
+        worker_->load_settings(config, setting_defaults());
         ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
     }
 
@@ -35,7 +36,7 @@ protected:
 
     // New settings for the running worker, as the window gives them: never paused (on Windows a
     // pause suspends the thread wherever it is), taken at its next cycle.
-    void reload(wxConfigBase& config) { worker_->load_settings(config); }
+    void reload(wxConfigBase& config) { worker_->load_settings(config, setting_defaults()); }
 
     event_sink sink_;
     std::unique_ptr<Worker> worker_;

@@ -10,7 +10,9 @@
  *   close         the main window's close box.
  *   tooltip       prints the tooltip texts that the notification area keeps for its icons, each
  *                 followed by an empty line, in UTF-8.
- * Exit code 1 when the process or the window is not found. */
+ *   hold <file>   opens the file (made if missing) without sharing it, as a backup or scanning
+ *                 program may, prints "held" and keeps it open until the helper is ended.
+ * Exit code 1 when the process, the window or the file is not found. */
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -110,6 +112,19 @@ static int print_tooltips(DWORD host)
     return printed;
 }
 
+static int hold(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "cannot open %s (error %lu)\n", path, GetLastError());
+        return 1;
+    }
+    printf("held\n");
+    fflush(stdout);
+    Sleep(INFINITE);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     const char* action = argc > 1 ? argv[1] : "";
@@ -117,6 +132,8 @@ int main(int argc, char** argv)
         DWORD host = process_named("explorer.exe");
         return host && print_tooltips(host) ? 0 : 1;
     }
+    if (strcmp(action, "hold") == 0 && argc > 2)
+        return hold(argv[2]);
     agent = process_named("routewarden.exe");
     if (!agent) {
         fprintf(stderr, "routewarden.exe is not running\n");
@@ -141,6 +158,6 @@ int main(int argc, char** argv)
         return !PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), 0), 0);
     if (strcmp(action, "close") == 0)
         return !PostMessageW(main_window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | tooltip\n");
+    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | hold <file> | tooltip\n");
     return 2;
 }

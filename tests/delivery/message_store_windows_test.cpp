@@ -1,0 +1,77 @@
+// The store's outbox under Windows' rules: a file that another program has open cannot be renamed
+// (as it can on Linux), and narrow paths are in the ANSI code page unless converted on purpose.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "shared_store.hpp"
+#include "temp_home.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::vector<std::string> folder_contents()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::u8path(delivery_folder().GetFullPath().ToStdString(wxConvUTF8))))
+        names.push_back(entry.path().filename().u8string());
+    return names;
+}
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+}
+
+TEST(message_store_windows_test, a_damaged_outbox_another_program_reads_stays_whole_until_a_start_after_it)
+{
+    temp_home home;
+    reset_shared_store();
+    ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
+    const wxString path = outbox_file_name().GetFullPath();
+    const fs::path file = fs::u8path(path.ToStdString(wxConvUTF8));
+    const std::string damaged = "not a database, and long enough to be taken for one";
+    std::ofstream(file, std::ios::binary) << damaged;
+    // Open as a backup or scanning program has it: reading, and sharing no renaming.
+    auto reader = std::make_unique<std::ifstream>(file, std::ios::binary);
+
+    EXPECT_EQ(open_message_outbox().failure,
+              "Outbox " + path + " cannot be used, messages are kept in memory only: file is not a database");
+    EXPECT_EQ(folder_contents(), std::vector<std::string>{"outbox.sqlite"});
+    EXPECT_EQ(read_file(file), damaged);
+
+    reader.reset();
+    reset_shared_store();
+    const wxString failure = open_message_outbox().failure;
+    EXPECT_EQ(failure.rfind("Outbox " + path + " is damaged and was moved aside as ", 0), 0u) << failure;
+    reset_shared_store();
+    EXPECT_EQ(open_message_outbox().failure, "");
+    reset_shared_store();
+}
+
+TEST(message_store_windows_test, keeps_its_rows_under_a_home_folder_named_in_cyrillic)
+{
+    temp_home home;
+    const std::string name = "\xd0\x92\xd0\xbe\xd0\xb4\xd0\xb8\xd1\x82\xd0\xb5\xd0\xbb\xd1\x8c"; // a user's name
+    const fs::path user = fs::u8path(home.path()) / fs::u8path(name);
+    fs::create_directory(user);
+    wxSetEnv("HOME", wxString::FromUTF8(user.u8string()));
+    reset_shared_store();
+    ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
+
+    EXPECT_EQ(open_message_outbox().failure, "");
+    {
+        wxMutexLocker lock(message_store_mutex);
+        append_message("kept", nullptr);
+    }
+    EXPECT_EQ(outbox_rows(), std::vector<std::string>{"kept"});
+    EXPECT_TRUE(fs::exists(user / "Quillbank" / "routewarden" / "outbox.sqlite"));
+    reset_shared_store();
+}
