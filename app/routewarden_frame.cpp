@@ -54,11 +54,12 @@ wxEND_EVENT_TABLE()
 routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size)
     : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style)
 {
-    tray_icon = std::make_unique<taskbar_icon>(GetTitle());
+    tray_icon = std::make_unique<taskbar_icon>(tracking.tooltip(GetTitle()));
 
     Bind(EVT_LOG_INFO, &routewarden_frame::on_thread_info, this);
     Bind(EVT_LOG_ERROR, &routewarden_frame::on_thread_error, this);
     Bind(EVT_STATUS_TEXT, &routewarden_frame::on_thread_status, this);
+    Bind(EVT_TRACKING_REPORT, &routewarden_frame::on_tracking_report, this);
 
     create_menu_and_status_bar();
     aui_manager.SetManagedWindow(this);
@@ -222,6 +223,17 @@ void routewarden_frame::on_thread_status(wxThreadEvent& event)
         SetStatusText(event.GetString(), field);
 }
 
+void routewarden_frame::on_tracking_report(wxThreadEvent& event)
+{
+    track(static_cast<tracking_report>(event.GetInt()), event.GetExtraLong(), event.GetString());
+}
+
+void routewarden_frame::track(tracking_report kind, long number, const wxString& text)
+{
+    tracking.take(kind, number, text, wxDateTime::Now());
+    tray_icon->show_state(tracking.failing(), tracking.tooltip(GetTitle()));
+}
+
 void routewarden_frame::on_config_changed(wxFileSystemWatcherEvent&)
 {
     apply_config_change();
@@ -244,6 +256,8 @@ void routewarden_frame::restore_outbox()
     if (opening.restored > 0)
         log_info(escape_html(
             wxString::Format(_("Messages waiting from the last run: %u"), static_cast<unsigned>(opening.restored))));
+    // Counted from the start, not from the first poll cycle's hand-off.
+    track(tracking_report::waiting, static_cast<long>(opening.restored));
 }
 
 void routewarden_frame::start_workers()

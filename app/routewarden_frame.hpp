@@ -15,6 +15,7 @@
 #include <wx/weakref.h>
 
 #include "app/routewarden_options.hpp"
+#include "app/tracking_state.hpp"
 
 class log_viewer;
 class process_messages_thread;
@@ -44,6 +45,9 @@ private:
     void on_thread_info(wxThreadEvent& event);
     void on_thread_error(wxThreadEvent& event);
     void on_thread_status(wxThreadEvent& event);
+    // The tray icon's tooltip and picture follow the workers' reports.
+    void on_tracking_report(wxThreadEvent& event);
+    void track(tracking_report kind, long number, const wxString& text = {});
     void on_config_changed(wxFileSystemWatcherEvent& event);
     // Reloads and re-applies the settings when the file has a new modification time.
     void apply_config_change();
@@ -83,6 +87,7 @@ private:
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.
     std::unique_ptr<taskbar_icon> tray_icon;
+    tracking_state tracking;
     wxDateTime config_time;
     std::unique_ptr<wxFileSystemWatcher> watcher;
     // Weak: at the end of the session the library may delete the dialog before the window.

@@ -1,6 +1,8 @@
 #include "app/taskbar_icon.hpp"
 
+#include <wx/bitmap.h>
 #include <wx/icon.h>
+#include <wx/image.h>
 #include <wx/intl.h>
 #include <wx/menu.h>
 
@@ -9,6 +11,21 @@
 
 namespace {
 enum menu_id { id_log = 3, id_setup = 4, id_exit = 5 };
+
+// The mark: a red square in the bottom right corner, drawn over the same picture at run time.
+constexpr int mark_size = 5;
+
+wxIcon globe_icon(bool marked)
+{
+    wxImage image(globe_xpm);
+    if (marked)
+        for (int y = image.GetHeight() - mark_size; y < image.GetHeight(); ++y)
+            for (int x = image.GetWidth() - mark_size; x < image.GetWidth(); ++x)
+                image.SetRGB(x, y, 255, 0, 0);
+    wxIcon icon;
+    icon.CopyFromBitmap(wxBitmap(image));
+    return icon;
+}
 
 void show_and_raise()
 {
@@ -28,14 +45,24 @@ wxBEGIN_EVENT_TABLE(taskbar_icon, wxTaskBarIcon)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-taskbar_icon::taskbar_icon(const wxString& tooltip)
+taskbar_icon::taskbar_icon(const wxString& tooltip) : tooltip_(tooltip)
 {
-    docked_ = SetIcon(wxIcon(globe_xpm), tooltip);
+    docked_ = SetIcon(globe_icon(false), tooltip);
 }
 
 taskbar_icon::~taskbar_icon()
 {
     RemoveIcon();
+}
+
+void taskbar_icon::show_state(bool failing, const wxString& tooltip)
+{
+    // Every cycle reports; the icon is set again only when it would look different.
+    if (!docked_ || (failing == failing_ && tooltip == tooltip_))
+        return;
+    failing_ = failing;
+    tooltip_ = tooltip;
+    SetIcon(globe_icon(failing), tooltip);
 }
 
 wxMenu* taskbar_icon::CreatePopupMenu()

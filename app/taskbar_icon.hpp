@@ -11,6 +11,9 @@ public:
     // False when the globe could not be docked; the window says so once its log exists.
     bool docked() const { return docked_; }
 
+    // The globe, with a red mark while tracking is failing, and the tooltip; main thread.
+    void show_state(bool failing, const wxString& tooltip);
+
 protected:
     wxMenu* CreatePopupMenu() override;
 
@@ -21,6 +24,8 @@ private:
     void on_exit(wxCommandEvent& event);
 
     bool docked_ = false;
+    bool failing_ = false;
+    wxString tooltip_;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -83,6 +83,9 @@ void timer_thread::poll(const poller_settings& settings)
     if (!client_.is_open()) {
         repeat_check();
         client_.connect(settings.address.ToStdString(), settings.port.ToStdString());
+        // A connection made answers nothing yet, but is no failure either.
+        if (!client_.is_open())
+            queue_tracking_report(owner_, tracking_report::coordinates_missed);
         // Also after a successful connection: the first request goes out next cycle.
         queue_status_text(owner_, status_field_coordinates, _("Coordinate server: no data."));
         return;
@@ -90,9 +93,11 @@ void timer_thread::poll(const poller_settings& settings)
     try {
         answer_buffer buffer{};
         client_.exchange(build_request(request_value_), buffer);
+        queue_tracking_report(owner_, tracking_report::coordinates_answered);
         take_answer(buffer, settings.device);
     } catch (const std::exception& e) {
         client_.close();
+        queue_tracking_report(owner_, tracking_report::coordinates_missed);
         queue_log_error(owner_, foreign_text(e.what()));
     }
 }
@@ -131,4 +136,5 @@ void timer_thread::hand_off()
         pending_records_.pop_front();
     }
     notification_queue.Post(static_cast<unsigned int>(message_store.size()));
+    queue_tracking_report(owner_, tracking_report::waiting, static_cast<long>(message_store.size()));
 }

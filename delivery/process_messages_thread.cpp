@@ -102,7 +102,10 @@ void process_messages_thread::run()
             continue;
         send_pending_messages();
         wxMutexLocker lock(message_store_mutex);
+        const std::size_t before = message_store.size();
         trim_message_store(owner_);
+        if (message_store.size() < before)
+            queue_tracking_report(owner_, tracking_report::dropped, static_cast<long>(before - message_store.size()));
     }
 }
 
@@ -125,11 +128,14 @@ void process_messages_thread::send_pending_messages()
         if (outcome.result == delivery_result::delivered) {
             remove_head_message(owner_);
             ++sent_count_;
+            queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(message_store.size()));
             continue;
         }
         if (settings_.debug && outcome.result != delivery_result::http_failure)
             save_debug_dump(message, answer_);
-        queue_log_error(owner_, foreign_text(outcome.text.data(), outcome.text.size()));
+        const wxString failure = foreign_text(outcome.text.data(), outcome.text.size());
+        queue_log_error(owner_, failure);
+        queue_tracking_report(owner_, tracking_report::delivery_failed, 0, failure);
         break;
     }
 }

@@ -7,6 +7,17 @@
 wxDECLARE_EVENT(EVT_LOG_INFO, wxThreadEvent);
 wxDECLARE_EVENT(EVT_LOG_ERROR, wxThreadEvent);
 wxDECLARE_EVENT(EVT_STATUS_TEXT, wxThreadEvent);
+// What the tray icon tells at a glance. Integer: the kind; extra long: the number; text: a failure.
+wxDECLARE_EVENT(EVT_TRACKING_REPORT, wxThreadEvent);
+
+enum class tracking_report {
+    delivered,            // a message was delivered; number: the messages still waiting
+    delivery_failed,      // text: the failure
+    waiting,              // after a hand-off or a trim; number: the messages waiting
+    dropped,              // number: the oldest messages the trim dropped from those waiting
+    coordinates_answered, // the coordinate server answered, with a position or without
+    coordinates_missed,   // a cycle got no answer: no connection, or the exchange failed
+};
 
 // Status-bar fields that the workers write.
 constexpr int status_field_delivery = 0;
@@ -16,3 +27,4 @@ constexpr int status_field_coordinates = 1;
 void queue_log_info(wxEvtHandler* target, const wxString& text);
 void queue_log_error(wxEvtHandler* target, const wxString& text);
 void queue_status_text(wxEvtHandler* target, int field, const wxString& text);
+void queue_tracking_report(wxEvtHandler* target, tracking_report kind, long number = 0, const wxString& text = {});

@@ -56,8 +56,8 @@ change_rows_are() { [ "$(grep -c "Configuration changed" "$(log_file)")" -eq "$1
 rows_at_least() { local f; f=$(log_file) && [ -n "$f" ] && (($(grep -c '^<tr>$' "$f") >= $1)); }
 config_has() { grep -qxF -- "$1" "$HOME/Quillbank/config/.routewarden" 2>/dev/null; }
 
-# Centre of the docked icon: the program's window inside the tray host's "panel".
-tray_icon_centre() {
+# The docked icon, the program's window inside the tray host's "panel": "width height x y".
+tray_icon_geometry() {
   xwininfo -root -tree | awk '
     /"panel"/ { in_panel = 1; depth = match($0, /[^ ]/); next }
     in_panel && match($0, /[^ ]/) <= depth { in_panel = 0 }
@@ -66,8 +66,13 @@ tray_icon_centre() {
       for (i in f) if (f[i] ~ /^[0-9]+x[0-9]+\+/) size = f[i]
       for (i in f) if (f[i] ~ /^\+-?[0-9]+\+-?[0-9]+$/) at = f[i]
       split(size, wh, /[x+]/); split(at, xy, /\+/)
-      if (!found && wh[1] > 1 && wh[2] > 1) { print xy[2] + int(wh[1] / 2), xy[3] + int(wh[2] / 2); found = 1 }
+      if (!found && wh[1] > 1 && wh[2] > 1) { print wh[1], wh[2], xy[2], xy[3]; found = 1 }
     }'
+}
+tray_icon_centre() {
+  local g
+  read -ra g <<<"$(tray_icon_geometry)"
+  ((${#g[@]} == 4)) && echo $((g[2] + g[0] / 2)) $((g[3] + g[1] / 2))
 }
 icon_docked() { [ -n "$(tray_icon_centre)" ]; }
 
@@ -169,6 +174,51 @@ bodies_of() {
 
 peers=$HOME/peers
 source "$(dirname "$0")/../support/peers.sh"
+source "$(dirname "$0")/../support/tray_picture.sh"
+globe_header=$(dirname "$0")/../../app/globe_icon.hpp
+
+# The icon shows this picture (a file of globe_reference) pixel for pixel.
+icon_looks_like() {
+  local g
+  read -ra g <<<"$(tray_icon_geometry)"
+  ((${#g[@]} == 4)) && icon_shows "${g[0]}x${g[1]}+${g[2]}+${g[3]}" "$1"
+}
+
+# The icon's tooltip window, by its window type.
+tooltip_window() {
+  local id
+  for id in $(windows_titled routewarden); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP && echo "$id" && return 0
+  done
+  return 1
+}
+# tooltip_matches <extended regex>: reads the icon's tooltip off the screen into tooltip. Without
+# a tooltip shown, the pointer leaves the icon and comes back, at most every 3 s: the tooltip
+# comes a while after the pointer has stopped on the icon.
+tooltip=
+hovered_at=-10
+tooltip_matches() {
+  local id centre
+  if ! id=$(tooltip_window); then
+    if ((SECONDS - hovered_at >= 3)); then
+      centre=$(tray_icon_centre)
+      xdotool mousemove 640 400 sleep 0.2 mousemove ${centre% *} ${centre#* }
+      hovered_at=$SECONDS
+    fi
+    return 1
+  fi
+  import -window "$id" "$HOME/tooltip.png" 2>/dev/null || return 1
+  # Light text on a dark ground: reversed and enlarged for the reader.
+  convert "$HOME/tooltip.png" -negate -resize 300% "$HOME/tooltip-large.png"
+  tooltip=$(tesseract "$HOME/tooltip-large.png" - --psm 6 2>/dev/null | sed '/^[[:space:]]*$/d')
+  [[ $tooltip =~ $1 ]] && return 0
+  # A tooltip whose text changes while shown keeps its place and may reach past the screen's
+  # edge: the next read is of a tooltip shown afresh.
+  xdotool mousemove 640 400
+  wait_until 5 not tooltip_window
+  hovered_at=-10
+  return 1
+}
 # loopback_peer <name> <program> <args...>: a peer whose output lands in $peers; sets peer_port.
 loopback_peer() {
   start_peer "$peers" "$@" || fail "$1 did not start"
@@ -182,6 +232,7 @@ start_with_peers() {
   export TZ=UTC
   loopback_peer coordinates "$1" "${coordinates_mode:-data}"
   local coordinate_port=$peer_port
+  coordinate_pid=$peer_pid
   loopback_peer service "$2" "${@:3}"
   mkdir -p "$HOME/Quillbank/config"
   peer_settings "$peer_port" "$coordinate_port" e2e-vehicle >"$HOME/Quillbank/config/.routewarden"
@@ -420,6 +471,47 @@ screenshots)
   picture "$window" options "Device ID" "Telemetry port" "Cancel"
   kill -TERM "$app"
   wait_exit "$app"
+  ;;
+
+tray_state)
+  # The tooltip and the picture: good after a delivery, failing while the service refuses, and
+  # while the coordinate server gives no answer.
+  start_with_peers "$3" "$4"
+  service_address=$(grep '^tracking_server_address=' "$HOME/Quillbank/config/.routewarden")
+  loopback_peer refusing_service "$4" http 503
+  refusing_port=$peer_port
+  globe_reference "$globe_header" "$HOME/plain.png"
+  globe_reference "$globe_header" "$HOME/marked.png" marked
+  n=$'\n'
+  time_pattern='[0-9]{2}\.[0-9]{2}\.[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}'
+
+  wait_until 10 icon_looks_like "$HOME/plain.png" || fail "the icon at start is not the plain globe"
+  wait_until 20 tooltip_matches "^Routewarden${n}No delivery yet${n}Waiting: 0, dropped: 0$" ||
+    fail "tooltip at start: $tooltip"
+  wait_until 40 grep -q '^}$' "$peers/service.out" || fail "no message reached the service within 40 s"
+  wait_until 20 tooltip_matches "^Routewarden${n}Last delivery: $time_pattern${n}Waiting: [01], dropped: 0$" ||
+    fail "tooltip after a delivery: $tooltip"
+  icon_looks_like "$HOME/plain.png" || fail "the icon after a delivery is not the plain globe"
+  shot good
+
+  sleep 0.1 # a later modification time than the settings' first write: the file system's clock is coarse
+  sed -i "s|^tracking_server_address=.*|tracking_server_address=http://127.0.0.1:$refusing_port/x|" \
+    "$HOME/Quillbank/config/.routewarden"
+  wait_until 30 log_has "HTTP error code: 503." || fail "the refusing service was not tried"
+  wait_until 10 icon_looks_like "$HOME/marked.png" || fail "no red mark while deliveries fail"
+  wait_until 20 tooltip_matches \
+    "^Routewarden${n}Last delivery: $time_pattern${n}Waiting: [1-9], dropped: 0${n}Delivery failed: HTTP error code: 503\.$" ||
+    fail "tooltip while deliveries fail: $tooltip"
+  shot delivery-failing
+
+  # Deliveries work again; the coordinate server goes silent: failing after three cycles.
+  sed -i "s|^tracking_server_address=.*|$service_address|" "$HOME/Quillbank/config/.routewarden"
+  wait_until 30 icon_looks_like "$HOME/plain.png" || fail "the mark stayed after deliveries resumed"
+  kill "$coordinate_pid"
+  wait_until 60 icon_looks_like "$HOME/marked.png" || fail "no red mark while the coordinate server is silent"
+  wait_until 20 tooltip_matches "${n}Coordinate server not answering$" ||
+    fail "tooltip while the coordinate server is silent: $tooltip"
+  shot coordinates-failing
   ;;
 
 exit_in_flight)

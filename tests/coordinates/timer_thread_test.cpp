@@ -85,6 +85,14 @@ protected:
     }
 
     std::size_t count(wxEventType type, const wxString& fragment) const { return count_in(sink_.events(), type, fragment); }
+
+    std::size_t reports(tracking_report kind) const
+    {
+        std::size_t n = 0;
+        for (const auto& e : sink_.events())
+            n += e.type == EVT_TRACKING_REPORT && e.field == static_cast<int>(kind);
+        return n;
+    }
 };
 }
 
@@ -164,10 +172,15 @@ TEST_F(poller_test, reconnects_after_the_server_went_away)
         return count_in(events, EVT_STATUS_TEXT, "Coordinate server: no data.") >= 3;
     }));
     EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
+    // For the tray icon: every cycle without an answer, and the hand-off's count of waiting messages.
+    EXPECT_GE(reports(tracking_report::coordinates_missed), 3u);
+    EXPECT_GE(reports(tracking_report::waiting), 3u);
+    EXPECT_EQ(reports(tracking_report::coordinates_answered), 0u);
 
     server = std::make_unique<coordinate_simulator>(port);
     ASSERT_TRUE(server->wait_for_requests(1, 5s));
     EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
+    EXPECT_GE(reports(tracking_report::coordinates_answered), 1u);
 }
 
 TEST_F(poller_test, a_closing_or_silent_server_fails_the_exchange_and_is_reconnected)

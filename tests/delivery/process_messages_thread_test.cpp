@@ -85,6 +85,17 @@ protected:
         return contents;
     }
 
+    // The tracking reports as "<kind> <number> '<text>'".
+    std::vector<wxString> reports() const
+    {
+        static const char* const kinds[] = {"delivered", "delivery_failed", "waiting", "dropped"};
+        std::vector<wxString> found;
+        for (const auto& e : sink_.events())
+            if (e.type == EVT_TRACKING_REPORT)
+                found.push_back(wxString::Format("%s %ld '%s'", kinds[e.field], e.number, e.text));
+        return found;
+    }
+
     std::vector<wxString> texts(wxEventType type) const
     {
         std::vector<wxString> found;
@@ -124,6 +135,12 @@ TEST_F(sender_test, posts_oldest_first_and_keeps_the_rejected_one_and_what_follo
     EXPECT_EQ(stub.requests()[3].body, "three\n");
     ASSERT_TRUE(eventually([] { return stored_messages().empty(); }, 5s));
     EXPECT_EQ(texts(EVT_LOG_ERROR).size(), 1u);
+    // What the tray icon tells: each delivery with the messages still waiting, and the failure.
+    ASSERT_TRUE(sink_.wait_for([](const std::vector<reported_event>& events) {
+        return !events.empty() && events.back().type == EVT_TRACKING_REPORT && events.back().number == 0;
+    }));
+    EXPECT_EQ(reports(), (std::vector<wxString>{"delivered 2 ''", "delivery_failed 0 ' position out of line'",
+                                                "delivered 1 ''", "delivered 0 ''"}));
 }
 
 TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_answer)
@@ -245,6 +262,8 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
     ASSERT_TRUE(eventually([] { return stored_messages().size() == 10; }, 5s));
     EXPECT_EQ(stored_messages().front(), "message 3\n");
     EXPECT_EQ(stored_messages().back(), "message 12\n");
+    ASSERT_TRUE(eventually([&] { return reports().size() == 2; }, 5s));
+    EXPECT_EQ(reports(), (std::vector<wxString>{"delivery_failed 0 'Couldn't connect to server'", "dropped 2 ''"}));
 }
 
 TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim_drops)

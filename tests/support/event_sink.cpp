@@ -9,7 +9,7 @@ void event_sink::QueueEvent(wxEvent* event)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         events_.push_back({event->GetEventType(), thread_event ? thread_event->GetString().Clone() : wxString(),
-                           thread_event ? thread_event->GetInt() : 0});
+                           thread_event ? thread_event->GetInt() : 0, thread_event ? thread_event->GetExtraLong() : 0});
     }
     changed_.notify_all();
 }

@@ -13,6 +13,7 @@ struct reported_event {
     wxEventType type;
     wxString text;
     int field;
+    long number; // the extra long: a tracking report's number
 };
 
 class event_sink : public wxEvtHandler {

@@ -8,10 +8,13 @@
  *   right_click   a right click on the tray icon, which opens its menu.
  *   menu <id>     a choice from the main window's menu.
  *   close         the main window's close box.
+ *   tooltip       prints the tooltip texts that the notification area keeps for its icons, each
+ *                 followed by an empty line, in UTF-8.
  *   hold <file>   opens the file (made if missing) without sharing it, as a backup or scanning
  *                 program may, prints "held" and keeps it open until the helper is ended.
  * Exit code 1 when the process, the window or the file is not found. */
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -57,6 +60,58 @@ static BOOL CALLBACK visit(HWND window, LPARAM action)
     return TRUE;
 }
 
+/* The notification area (Wine's desktop process) keeps a tooltip control for each icon, with
+ * the text the program set. The control takes pointers in its own process only: the tool's
+ * description and its text buffer are placed there. */
+struct remote_tool {
+    TTTOOLINFOW info;
+    WCHAR text[1024]; /* far more than the 128 characters an icon's tooltip holds */
+};
+
+/* The next tooltip control of the host process after tip (NULL: the first). */
+static HWND next_tooltip(DWORD host, HWND tip)
+{
+    DWORD process = 0;
+    while ((tip = FindWindowExW(NULL, tip, TOOLTIPS_CLASSW, NULL)))
+        if (GetWindowThreadProcessId(tip, &process) && process == host)
+            return tip;
+    return NULL;
+}
+
+static int print_tooltips(DWORD host)
+{
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, host);
+    struct remote_tool* remote;
+    HWND tip = NULL;
+    char text[4096];
+    int printed = 0;
+    if (!process)
+        return 0;
+    remote = VirtualAllocEx(process, NULL, sizeof *remote, MEM_COMMIT, PAGE_READWRITE);
+    while (remote && (tip = next_tooltip(host, tip))) {
+        LRESULT tools, i;
+        tools = SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0);
+        for (i = 0; i < tools; ++i) {
+            struct remote_tool local;
+            memset(&local, 0, sizeof local);
+            local.info.cbSize = sizeof local.info;
+            local.info.lpszText = remote->text;
+            if (!WriteProcessMemory(process, remote, &local, sizeof local, NULL) ||
+                !SendMessageW(tip, TTM_ENUMTOOLSW, (WPARAM)i, (LPARAM)&remote->info) ||
+                !ReadProcessMemory(process, remote, &local, sizeof local, NULL) || local.info.lpszText != remote->text)
+                continue;
+            local.text[1023] = 0;
+            WideCharToMultiByte(CP_UTF8, 0, local.text, -1, text, sizeof text, NULL, NULL);
+            printf("%s\n\n", text);
+            ++printed;
+        }
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return printed;
+}
+
 static int hold(const char* path)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -73,6 +128,10 @@ static int hold(const char* path)
 int main(int argc, char** argv)
 {
     const char* action = argc > 1 ? argv[1] : "";
+    if (strcmp(action, "tooltip") == 0) {
+        DWORD host = process_named("explorer.exe");
+        return host && print_tooltips(host) ? 0 : 1;
+    }
     if (strcmp(action, "hold") == 0 && argc > 2)
         return hold(argv[2]);
     agent = process_named("routewarden.exe");
@@ -99,6 +158,6 @@ int main(int argc, char** argv)
         return !PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), 0), 0);
     if (strcmp(action, "close") == 0)
         return !PostMessageW(main_window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | hold <file>\n");
+    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | hold <file> | tooltip\n");
     return 2;
 }

@@ -1,0 +1,32 @@
+#pragma once
+// What the tray icon tells at a glance, kept on the main thread from the workers' reports: the
+// last delivery, the messages waiting and dropped, and whether tracking is failing. No GUI.
+#include <wx/datetime.h>
+#include <wx/string.h>
+
+#include "worker_base/thread_events.hpp"
+
+class tracking_state {
+public:
+    // now: when the report reached the main thread, taken as the time of a delivery.
+    void take(tracking_report kind, long number, const wxString& text, const wxDateTime& now);
+
+    // The last delivery failed, or the coordinate server gave no answer for the last three cycles.
+    bool failing() const { return delivery_failing_ || coordinates_failing(); }
+
+    // The title, the last delivery, the messages waiting and dropped, and while failing the
+    // latest failure; cut to what the Windows notification area shows.
+    wxString tooltip(const wxString& title) const;
+
+private:
+    bool coordinates_failing() const;
+    wxString failure_line(std::size_t room) const;
+
+    wxDateTime last_delivery_;
+    long waiting_ = 0;
+    long dropped_ = 0;
+    bool delivery_failing_ = false; // the last delivery failed
+    wxString delivery_failure_;
+    int coordinate_misses_ = 0; // cycles in a row without an answer
+    bool coordinates_failed_last_ = false;
+};
