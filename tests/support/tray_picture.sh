@@ -4,12 +4,10 @@
 # globe_reference <globe header> <out.png> [marked]: the picture; "marked" adds the red mark of
 # the failing state, a 5 by 5 square in the bottom right corner.
 globe_reference() {
-  local xpm=${2%.png}.xpm
-  { echo '/* XPM */'; sed -n '/static const char\* const/,/};/p' "$1" | sed -e 's/static const char\* const/static char*/' -e 's/\\t/\t/'; } >"$xpm"
+  cmake -DHEADER="$1" -DICON="$2" -DCONVERT=convert -P "$(dirname "${BASH_SOURCE[0]}")/../../cmake/xpm_to_ico.cmake" ||
+    return 1
   if [ "${3:-}" = marked ]; then
-    convert "$xpm" -fill red -draw 'rectangle 11,11 15,15' "$2"
-  else
-    convert "$xpm" "$2"
+    convert "$2" -fill red -draw 'rectangle 11,11 15,15' "$2"
   fi
 }
 
