@@ -306,7 +306,8 @@ int run_loop(unsigned seed)
         accepted_in_run[r.km] = r.run;
     }
 
-    // Missing positions: the newest two of a killed run may never have been handed over; any other
+    // Missing positions: the newest two of a killed run may never have been handed over, unless
+    // one was tried (a message tried and dropped later by the rule was handed over); any other
     // one was dropped by the ten-message rule only if ten newer messages were made before the
     // service next accepted a newer one.
     // ", given in run R (kms A to B)" for a kilometre.
@@ -320,7 +321,7 @@ int run_loop(unsigned seed)
     std::set<long> never_handed_over;
     for (const auto& [first, end] : runs)
         for (std::size_t n = end; n > first && end - n < lost_per_kill; --n)
-            if (!acceptances.count(static_cast<long>(n)))
+            if (!first_try.count(static_cast<long>(n)))
                 never_handed_over.insert(static_cast<long>(n));
     std::size_t dropped_by_rule = 0;
     for (long km = 1; km <= static_cast<long>(produced); ++km) {
