@@ -86,12 +86,18 @@ protected:
 
     std::size_t count(wxEventType type, const wxString& fragment) const { return count_in(sink_.events(), type, fragment); }
 
-    std::size_t reports(tracking_report kind) const
+    static std::size_t reports_in(const std::vector<reported_event>& events, tracking_report kind)
     {
         std::size_t n = 0;
-        for (const auto& e : sink_.events())
+        for (const auto& e : events)
             n += e.type == EVT_TRACKING_REPORT && e.field == static_cast<int>(kind);
         return n;
+    }
+    std::size_t reports(tracking_report kind) const { return reports_in(sink_.events(), kind); }
+    // A cycle's reports follow its status text: wait for them rather than count them at once.
+    bool wait_for_reports(tracking_report kind, std::size_t at_least)
+    {
+        return sink_.wait_for([=](const std::vector<reported_event>& events) { return reports_in(events, kind) >= at_least; });
     }
 };
 }
@@ -173,14 +179,14 @@ TEST_F(poller_test, reconnects_after_the_server_went_away)
     }));
     EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
     // For the tray icon: every cycle without an answer, and the hand-off's count of waiting messages.
-    EXPECT_GE(reports(tracking_report::coordinates_missed), 3u);
-    EXPECT_GE(reports(tracking_report::waiting), 3u);
+    EXPECT_TRUE(wait_for_reports(tracking_report::coordinates_missed, 3)) << "fewer than three missed cycles reported";
+    EXPECT_TRUE(wait_for_reports(tracking_report::waiting, 3)) << "fewer than three hand-offs reported";
     EXPECT_EQ(reports(tracking_report::coordinates_answered), 0u);
 
     server = std::make_unique<coordinate_simulator>(port);
     ASSERT_TRUE(server->wait_for_requests(1, 5s));
     EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
-    EXPECT_GE(reports(tracking_report::coordinates_answered), 1u);
+    EXPECT_TRUE(wait_for_reports(tracking_report::coordinates_answered, 1)) << "no answered cycle reported";
 }
 
 TEST_F(poller_test, a_closing_or_silent_server_fails_the_exchange_and_is_reconnected)
