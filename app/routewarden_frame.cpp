@@ -11,7 +11,7 @@
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "coordinates/timer_thread.hpp"
-#include "delivery/message_store.hpp"
+#include "delivery/delivery_store.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "log/log_files.hpp"
 #include "log/log_rows.hpp"
@@ -51,8 +51,9 @@ wxBEGIN_EVENT_TABLE(routewarden_frame, wxFrame)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size)
-    : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style)
+routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size,
+                                     poll_timing timing)
+    : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style), timing(timing)
 {
     tray_icon = std::make_unique<taskbar_icon>(tracking.tooltip(GetTitle()));
 
@@ -250,9 +251,13 @@ void routewarden_frame::apply_config_change()
 
 void routewarden_frame::restore_outbox()
 {
-    const outbox_opening opening = open_message_outbox();
+    store = std::make_unique<delivery_store>(this);
+    const outbox_opening opening = store->open_outbox();
     if (!opening.failure.empty())
         log_error(escape_html(opening.failure));
+    if (opening.stale > 0)
+        log_info(escape_html(wxString::Format(_("Messages older than a run without the outbox were not restored: %u"),
+                                              static_cast<unsigned>(opening.stale))));
     if (opening.restored > 0)
         log_info(escape_html(
             wxString::Format(_("Messages waiting from the last run: %u"), static_cast<unsigned>(opening.restored))));
@@ -262,10 +267,10 @@ void routewarden_frame::restore_outbox()
 
 void routewarden_frame::start_workers()
 {
-    timer = std::make_unique<timer_thread>(this);
+    timer = std::make_unique<timer_thread>(this, *store, timing);
     timer->load_settings(*config, defaults);
     run_or_drop(timer);
-    process_messages = std::make_unique<process_messages_thread>(this);
+    process_messages = std::make_unique<process_messages_thread>(this, *store);
     process_messages->load_settings(*config, defaults);
     run_or_drop(process_messages);
 }
@@ -290,5 +295,6 @@ void routewarden_frame::stop_workers()
     stop_and_drop(process_messages);
     stop_and_drop(timer);
     stop_and_drop(telemetry);
-    close_message_outbox();
+    if (store)
+        store->close_outbox();
 }

@@ -16,7 +16,9 @@
 
 #include "app/routewarden_options.hpp"
 #include "app/tracking_state.hpp"
+#include "coordinates/poll_timing.hpp"
 
+class delivery_store;
 class log_viewer;
 class process_messages_thread;
 class taskbar_icon;
@@ -25,8 +27,9 @@ class timer_thread;
 
 class routewarden_frame : public wxFrame {
 public:
-    // Throws std::runtime_error when the log folder cannot be created.
-    routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size);
+    // Throws std::runtime_error when the log folder cannot be created. The agent polls on the
+    // default timing; tests and benchmarks pass a shorter one.
+    routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size, poll_timing timing = {});
     ~routewarden_frame() override;
 
     // The options dialog on the current settings, modal; shared by the menu and the tray icon.
@@ -93,6 +96,9 @@ private:
     // Weak: at the end of the session the library may delete the dialog before the window.
     wxWeakRef<routewarden_options> open_options;
     bool close_after_options = false;
+    // Shared by the poller and the sender; declared before them, so that it outlives them.
+    const poll_timing timing;
+    std::unique_ptr<delivery_store> store;
     // Joinable: the window waits for each worker's end before it goes; empty when not running.
     std::unique_ptr<timer_thread> timer;
     std::unique_ptr<process_messages_thread> process_messages;

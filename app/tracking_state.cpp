@@ -49,6 +49,9 @@ void tracking_state::take(tracking_report kind, long number, const wxString& tex
         ++coordinate_misses_;
         coordinates_failed_last_ = true;
         break;
+    case tracking_report::memory_only:
+        memory_only_ = number != 0;
+        break;
     }
 }
 
@@ -65,7 +68,9 @@ wxString tracking_state::tooltip(const wxString& title) const
                  ? wxString::Format(_("Last delivery: %s"), last_delivery_.Format("%d.%m.%Y %H:%M:%S"))
                  : _("No delivery yet"));
     text << '\n' << wxString::Format(_("Waiting: %ld, dropped: %ld"), waiting_, dropped_);
-    if (failing()) {
+    if (memory_only_)
+        text << '\n' << _("Messages kept in memory only");
+    if (delivery_failing_ || coordinates_failing()) {
         text << '\n';
         text << failure_line(tooltip_limit > text.length() ? tooltip_limit - text.length() : 0);
     }

@@ -11,8 +11,9 @@ public:
     // now: when the report reached the main thread, taken as the time of a delivery.
     void take(tracking_report kind, long number, const wxString& text, const wxDateTime& now);
 
-    // The last delivery failed, or the coordinate server gave no answer for the last three cycles.
-    bool failing() const { return delivery_failing_ || coordinates_failing(); }
+    // The last delivery failed, the coordinate server gave no answer for the last three cycles, or
+    // the waiting messages are kept in memory only.
+    bool failing() const { return delivery_failing_ || coordinates_failing() || memory_only_; }
 
     // The title, the last delivery, the messages waiting and dropped, and while failing the
     // latest failure; cut to what the Windows notification area shows.
@@ -29,4 +30,5 @@ private:
     wxString delivery_failure_;
     int coordinate_misses_ = 0; // cycles in a row without an answer
     bool coordinates_failed_last_ = false;
+    bool memory_only_ = false; // the outbox cannot be used
 };

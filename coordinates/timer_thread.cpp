@@ -4,7 +4,7 @@
 #include <wx/intl.h>
 
 #include "coordinates/coordinate_codec.hpp"
-#include "delivery/message_store.hpp"
+#include "delivery/delivery_store.hpp"
 #include "delivery/tracking_message.hpp"
 #include "log/foreign_text.hpp"
 #include "worker_base/settings_keys.hpp"
@@ -21,8 +21,8 @@ std::wstring widen(const std::string& bytes)
 }
 }
 
-timer_thread::timer_thread(wxEvtHandler* owner, poll_timing timing)
-    : configured_worker("poller", owner), timing_(timing), poll_timer_(loop_, timing.period),
+timer_thread::timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing)
+    : configured_worker("poller", owner), store_(store), timing_(timing), poll_timer_(loop_, timing.period),
       client_(timing.wait_limit)
 {
 }
@@ -130,11 +130,9 @@ void timer_thread::repeat_check()
 
 void timer_thread::hand_off()
 {
-    wxMutexLocker lock(message_store_mutex);
-    while (pending_records_.size() > 1) {
-        append_message(make_tracking_message(pending_records_.front()), owner_);
-        pending_records_.pop_front();
-    }
-    notification_queue.Post(static_cast<unsigned int>(message_store.size()));
-    queue_tracking_report(owner_, tracking_report::waiting, static_cast<long>(message_store.size()));
+    std::vector<std::string> messages;
+    for (; pending_records_.size() > 1; pending_records_.pop_front())
+        messages.push_back(make_tracking_message(pending_records_.front()));
+    const std::size_t waiting = store_.hand_off(std::move(messages));
+    queue_tracking_report(owner_, tracking_report::waiting, static_cast<long>(waiting));
 }

@@ -14,19 +14,10 @@
 
 #include "coordinates/answer_layout.hpp"
 #include "coordinates/coordinate_client.hpp"
+#include "coordinates/poll_timing.hpp"
 #include "coordinates/position_record.hpp"
 #include "worker_base/settings_keys.hpp"
 #include "worker_base/worker_thread.hpp"
-
-struct poll_timing {
-    std::chrono::milliseconds period = std::chrono::seconds(10);
-    // A repeat of the newest record is queued once the server has had no position this long.
-    std::chrono::seconds repeat_interval = std::chrono::seconds(180);
-    // Bounds the connection attempt, the wait to send and the wait for the whole answer.
-    std::chrono::milliseconds wait_limit = std::chrono::seconds(3);
-    // The time the records carry; the repeat interval runs on the steady clock whatever it says.
-    std::time_t (*wall_clock)() = [] { return std::time(nullptr); };
-};
 
 struct poller_settings {
     wxString address;
@@ -34,10 +25,12 @@ struct poller_settings {
     wxString device;
 };
 
+class delivery_store;
+
 class timer_thread : public configured_worker<poller_settings> {
 public:
-    // The first cycle runs one period after construction.
-    timer_thread(wxEvtHandler* owner, poll_timing timing = {});
+    // The first cycle runs one period after construction. The store outlives the worker.
+    timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing = {});
     ~timer_thread() override;
 
     // Main thread, before the start or while running: the next cycle connects with the new values.
@@ -54,6 +47,7 @@ private:
     void repeat_check();
     void hand_off();
 
+    delivery_store& store_;
     poll_timing timing_;
     boost::asio::io_context loop_;
     boost::asio::steady_timer poll_timer_;

@@ -91,6 +91,30 @@ std::vector<std::string> outbox::load(std::size_t newest)
     return messages;
 }
 
+void outbox::replace(const std::vector<std::string>& messages, std::int32_t mark)
+{
+    execute("BEGIN IMMEDIATE");
+    try {
+        execute("DELETE FROM messages");
+        for (const std::string& message : messages)
+            append(message);
+        execute(("PRAGMA user_version=" + std::to_string(mark)).c_str());
+        execute("COMMIT");
+    } catch (const outbox_error&) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+std::int32_t outbox::mark()
+{
+    const statement query = prepare("PRAGMA user_version");
+    const int code = sqlite3_step(query.get());
+    if (code != SQLITE_ROW)
+        fail(code);
+    return sqlite3_column_int(query.get(), 0);
+}
+
 std::string outbox::set_aside(const std::string& path, const std::string& stamp)
 {
     const fs::path file = fs::u8path(path);

@@ -3,6 +3,7 @@
 // each the message's exact bytes. A commit is on disk when the call returns (WAL, synchronous=FULL),
 // and the file is held exclusively for as long as the object lives.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -37,6 +38,10 @@ public:
     void trim(std::size_t kept);
     // The newest `newest` rows, oldest first.
     std::vector<std::string> load(std::size_t newest);
+    // In one transaction: these rows in place of all others, and the file's mark set.
+    void replace(const std::vector<std::string>& messages, std::int32_t mark);
+    // The mark the last replace left; 0 in a file that never had one.
+    std::int32_t mark();
 
     // Moves a damaged file and its journal files aside as "<path>.corrupt-<stamp>", never over an
     // earlier one; no connection may hold it. Gives the new path of the file.

@@ -4,13 +4,12 @@
 #include <ctime>
 
 #include <boost/format.hpp>
-#include <wx/ffile.h>
 #include <wx/filename.h>
 #include <wx/intl.h>
-#include <wx/log.h>
 
+#include "delivery/debug_dumps.hpp"
 #include "delivery/delivery_outcome.hpp"
-#include "delivery/message_store.hpp"
+#include "delivery/delivery_store.hpp"
 #include "delivery/service_answer.hpp"
 #include "delivery/tracking_request.hpp"
 #include "log/foreign_text.hpp"
@@ -18,7 +17,7 @@
 #include "worker_base/thread_events.hpp"
 
 namespace {
-// A transfer may not hold the store, and with it the poller, for longer than this.
+// A failing service costs a cycle no more than this.
 constexpr long connect_timeout_seconds = 5;
 constexpr long transfer_timeout_seconds = 15;
 
@@ -32,20 +31,10 @@ std::size_t append_answer(char* data, std::size_t size, std::size_t count, void*
     return answer.size() > max_answer_bytes ? 0 : bytes;
 }
 
-void write_dump(wxFileName folder, const wxString& name, const std::string& bytes)
-{
-    wxLogNull quiet; // failures to write a dump are not reported
-    if (!folder.Mkdir(0777, wxPATH_MKDIR_FULL))
-        return;
-    folder.SetFullName(name);
-    wxFFile file(folder.GetFullPath(), "wb");  // the exchanged bytes as they were, no line-end translation
-    if (file.IsOpened())
-        file.Write(bytes.data(), bytes.size());
-}
 }
 
-process_messages_thread::process_messages_thread(wxEvtHandler* owner)
-    : configured_worker("sender", owner)
+process_messages_thread::process_messages_thread(wxEvtHandler* owner, delivery_store& store)
+    : configured_worker("sender", owner), store_(store)
 {
     curl_global_init(CURL_GLOBAL_ALL);
     handle_ = curl_easy_init();
@@ -84,7 +73,7 @@ void process_messages_thread::load_settings(wxConfigBase& config, const setting_
 
 void process_messages_thread::wake()
 {
-    notification_queue.Post(0); // wakes a waiting sender; a 0 sends nothing
+    store_.wake();
 }
 
 int process_messages_thread::on_progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -96,43 +85,51 @@ void process_messages_thread::run()
 {
     while (!stop_requested()) {
         unsigned int waiting = 0;
-        if (notification_queue.Receive(waiting) != wxMSGQUEUE_NO_ERROR)
+        if (!store_.next_notification(waiting))
             break;
         if (waiting == 0 || stop_requested())
             continue;
         send_pending_messages();
-        wxMutexLocker lock(message_store_mutex);
-        const std::size_t before = message_store.size();
-        trim_message_store(owner_);
-        if (message_store.size() < before)
-            queue_tracking_report(owner_, tracking_report::dropped, static_cast<long>(before - message_store.size()));
+        trim_store();
     }
+}
+
+void process_messages_thread::trim_store()
+{
+    if (const std::size_t dropped = store_.trim())
+        queue_tracking_report(owner_, tracking_report::dropped, static_cast<long>(dropped));
 }
 
 void process_messages_thread::send_pending_messages()
 {
-    take_settings();
-    wxMutexLocker lock(message_store_mutex);
-    while (!message_store.empty() && !stop_requested()) {
+    while (!stop_requested()) {
+        // Before every transfer: messages handed off during a pass join it, and a reload
+        // applies to the transfers that begin after it.
+        take_settings();
+        const std::optional<head_message> head = store_.head();
+        if (!head)
+            break;
         queue_status_text(owner_, status_field_delivery,
-                          (boost::wformat(_("Messages in queue: %1% sent: %2%").ToStdWstring()) %
-                           message_store.size() % sent_count_)
+                          (boost::wformat(_("Messages in queue: %1% sent: %2%").ToStdWstring()) % head->waiting %
+                           sent_count_)
                               .str());
-        const std::string& message = message_store.front();
-        const CURLcode transfer = send_head_message(message);
+        const CURLcode transfer = send_head_message(head->body);
         long status = 0;
         if (handle_)
             curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
         const delivery_outcome outcome =
             classify_delivery(status, transfer == CURLE_OK ? nullptr : curl_easy_strerror(transfer), answer_);
         if (outcome.result == delivery_result::delivered) {
-            remove_head_message(owner_);
+            const std::size_t waiting = store_.remove_delivered(head->id);
             ++sent_count_;
-            queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(message_store.size()));
+            queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(waiting));
+            // The poller goes on handing off during a pass: a long one of slow deliveries keeps
+            // the store bounded too.
+            trim_store();
             continue;
         }
         if (settings_.debug && outcome.result != delivery_result::http_failure)
-            save_debug_dump(message, answer_);
+            save_debug_dump(head->body, answer_);
         const wxString failure = foreign_text(outcome.text.data(), outcome.text.size());
         queue_log_error(owner_, failure);
         queue_tracking_report(owner_, tracking_report::delivery_failed, 0, failure);
@@ -148,7 +145,7 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
         return CURLE_FAILED_INIT;
     const std::string url = tracking_url(settings_.tracking_server_address, settings_.device);
     curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, message.data()); // read in place, under the store's lock
+    curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, message.data()); // the pass's own copy, read in place
     curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE, static_cast<long>(message.size()));
     curl_easy_setopt(handle_, CURLOPT_VERBOSE, 1L);
     // Set on every transfer: an empty setting means a direct connection, whatever an earlier
@@ -167,9 +164,7 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
 
 void process_messages_thread::save_debug_dump(const std::string& message, const std::string& answer)
 {
-    const auto now = static_cast<std::size_t>(std::time(nullptr));
-    const wxFileName folder = delivery_folder();
-    write_dump(folder, wxString::Format("msg_%zu.json", now), message);
     // Of an oversized answer, the bytes up to the cap.
-    write_dump(folder, wxString::Format("res_%zu.json", now), answer.substr(0, max_answer_bytes));
+    save_dump_pair(delivery_folder(), static_cast<std::size_t>(std::time(nullptr)), message,
+                   answer.substr(0, max_answer_bytes));
 }

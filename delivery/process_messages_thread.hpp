@@ -1,6 +1,7 @@
 #pragma once
 // The delivery worker: on each notification it posts the waiting messages, oldest first, and
-// stops at the first failure, which stays at the head for the next notification.
+// stops at the first failure, which stays at the head for the next notification. Each transfer
+// runs on a copy of the head, without the store's lock.
 #include <cstdint>
 #include <string>
 
@@ -19,12 +20,15 @@ struct sender_settings {
     bool debug = false;
 };
 
+class delivery_store;
+
 class process_messages_thread : public configured_worker<sender_settings> {
 public:
-    explicit process_messages_thread(wxEvtHandler* owner);
+    // The store outlives the worker.
+    process_messages_thread(wxEvtHandler* owner, delivery_store& store);
     ~process_messages_thread() override;
 
-    // Main thread, before the start or while running; the next send pass uses the new values.
+    // Main thread, before the start or while running; the next transfer uses the new values.
     void load_settings(wxConfigBase& config, const setting_defaults& defaults);
 
 private:
@@ -32,11 +36,14 @@ private:
     void wake() override;
     void run() override;
     void send_pending_messages();
+    // The ten-message rule, reported when it drops any.
+    void trim_store();
     // Sets up the handle for the store's head message and performs the transfer.
     CURLcode send_head_message(const std::string& message);
     void save_debug_dump(const std::string& message, const std::string& answer);
     static int on_progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
+    delivery_store& store_;
     std::uint32_t sent_count_ = 0;
     CURL* handle_ = nullptr;
     std::string answer_;

@@ -4,10 +4,9 @@
 
 #include <wx/strconv.h>
 
-wxString foreign_text(const char* bytes, std::size_t length)
+namespace {
+wxString decoded(const char* bytes, std::size_t length)
 {
-    if (length == 0)
-        return wxString();
     // A failed conversion gives an empty text; Latin-1 accepts every byte.
     const wxMBConv* const conversions[] = {&wxConvUTF8, &wxConvLibc};
     for (const wxMBConv* conversion : conversions) {
@@ -16,6 +15,17 @@ wxString foreign_text(const char* bytes, std::size_t length)
             return text;
     }
     return wxString(bytes, wxConvISO8859_1, length);
+}
+}
+
+wxString foreign_text(const char* bytes, std::size_t length)
+{
+    if (length == 0)
+        return wxString();
+    wxString text = decoded(bytes, length);
+    if (text.length() > max_foreign_characters)
+        text = text.Left(max_foreign_characters) + wxString::FromUTF8("\u2026");
+    return text;
 }
 
 wxString foreign_text(const char* text)

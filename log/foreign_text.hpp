@@ -3,9 +3,13 @@
 
 #include <wx/string.h>
 
+constexpr std::size_t max_foreign_characters = 500;
+
 // Bytes from outside the program (exception descriptions, library and peer texts) as display
 // text: read as UTF-8, else in the user's character encoding, else byte by byte, each byte as the
-// character of that code point. Text that is not empty never comes out empty.
+// character of that code point. Text that is not empty never comes out empty. A text longer than
+// max_foreign_characters is cut there and ends in "…": a peer's long answer must not make every
+// row it fills as long.
 wxString foreign_text(const char* bytes, std::size_t length);
 // The same for a NUL-terminated text; null reads as empty.
 wxString foreign_text(const char* text);

@@ -17,6 +17,7 @@ enum class tracking_report {
     dropped,              // number: the oldest messages the trim dropped from those waiting
     coordinates_answered, // the coordinate server answered, with a position or without
     coordinates_missed,   // a cycle got no answer: no connection, or the exchange failed
+    memory_only,          // number: 1 when the outbox cannot be used, 0 when it is used again
 };
 
 // Status-bar fields that the workers write.

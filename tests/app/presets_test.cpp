@@ -10,6 +10,7 @@
 #include "app/presets.hpp"
 #include "app/settings_file.hpp"
 #include "coordinates/timer_thread.hpp"
+#include "delivery/delivery_store.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "event_sink.hpp"
 #include "temp_home.hpp"
@@ -155,8 +156,9 @@ TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
         const setting_defaults defaults = apply(c.presets).defaults;
         const auto config = open_settings(file, defaults);
         event_sink sink;
-        timer_thread(&sink).load_settings(*config, defaults);
-        process_messages_thread(&sink).load_settings(*config, defaults);
+        delivery_store store(&sink);
+        timer_thread(&sink, store).load_settings(*config, defaults);
+        process_messages_thread(&sink, store).load_settings(*config, defaults);
 
         std::ifstream in(file.GetFullPath().ToStdString());
         std::ostringstream written;

@@ -70,6 +70,9 @@ TEST(tracking_state, tooltip_and_failing_follow_the_reports)
          tip(none_yet, 0, 0, "Delivery failed: Couldn't connect to server"), true},
         {"a rejection's reason on one line", {{tr::delivery_failed, 0, " no such\r\ndevice "}},
          tip(none_yet, 0, 0, "Delivery failed: no such  device"), true},
+        {"an outbox that cannot be used, with a failing delivery", {{tr::memory_only, 1}, refused},
+         tip(none_yet, 0, 0, "Messages kept in memory only\nDelivery failed: Couldn't connect to server"), true},
+        {"an outbox used again", {{tr::memory_only, 1}, {tr::memory_only, 0}}, tip(none_yet, 0, 0), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

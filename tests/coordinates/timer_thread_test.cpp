@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <boost/asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
 #include <wx/fileconf.h>
 #include <wx/memconf.h>
@@ -17,11 +18,13 @@
 
 #include "coordinates/coordinate_codec.hpp"
 #include "coordinates/timer_thread.hpp"
+#include "delivery/process_messages_thread.hpp"
 #include "delivery/tracking_message.hpp"
 #include "eventually.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
+#include "tools/tracking_stub.hpp"
 #include "worker_fixture.hpp"
 
 using namespace std::chrono_literals;
@@ -73,13 +76,13 @@ protected:
 
     void configure(unsigned short port) { reload(*settings(port, "bus-7")); }
 
-    // Takes the poller's notifications as the sender would, until one reports `count` messages.
-    static bool wait_for_stored(unsigned int count, std::chrono::milliseconds timeout = 10s)
+    // Takes the poller's notifications as the sender would, until one reports at least `count` messages.
+    bool wait_for_stored(unsigned int count, std::chrono::milliseconds timeout = 10s)
     {
         const auto end = std::chrono::steady_clock::now() + timeout;
         unsigned int value = 0;
         while (std::chrono::steady_clock::now() < end)
-            if (notification_queue.ReceiveTimeout(100, value) == wxMSGQUEUE_NO_ERROR && value == count)
+            if (store_->next_notification(value, 100) && value >= count)
                 return true;
         return false;
     }
@@ -105,7 +108,8 @@ protected:
 TEST_F(poller_test, hands_off_every_answer_but_the_newest)
 {
     temp_home home;
-    ASSERT_EQ(open_message_outbox().failure, "");
+    fresh_store(); // its outbox in the new home
+    ASSERT_EQ(store_->open_outbox().failure, "");
     coordinate_simulator server(0, simulator_mode::no_data);
     server.script({simulator_mode::data, simulator_mode::data, simulator_mode::data});
     start(server.port());
@@ -134,7 +138,7 @@ TEST_F(poller_test, hands_off_every_answer_but_the_newest)
     EXPECT_EQ(statuses[2], "Coordinate server: Northbound-Riverside line 12 km 137.5 m Lat=55.8228 Lon=37.7292.");
     EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
     stop();
-    EXPECT_EQ(outbox_rows(), stored_messages());
+    EXPECT_EQ(outbox_rows(*store_), stored_messages());
 }
 
 TEST_F(poller_test, repeats_the_last_position_while_the_server_has_none)
@@ -161,7 +165,7 @@ TEST_F(poller_test, without_a_device_never_connects)
     ASSERT_TRUE(sink_.wait_for([](const std::vector<reported_event>& events) { return events.size() >= 4; }));
     EXPECT_EQ(server.requests(), 0u);
     unsigned int value = 0;
-    EXPECT_EQ(notification_queue.ReceiveTimeout(0, value), wxMSGQUEUE_TIMEOUT);
+    EXPECT_FALSE(store_->next_notification(value, 0));
 }
 
 TEST_F(poller_test, reconnects_after_the_server_went_away)
@@ -171,6 +175,12 @@ TEST_F(poller_test, reconnects_after_the_server_went_away)
     start(port);
     ASSERT_TRUE(server->wait_for_requests(1, 5s));
     server.reset();
+    // Bound without listening: connections are refused, and a test running beside this one
+    // cannot be given the freed port for its own server meanwhile.
+    boost::asio::io_context io;
+    auto holder = std::make_unique<boost::asio::ip::tcp::socket>(io, boost::asio::ip::tcp::v4());
+    holder->set_option(boost::asio::socket_base::reuse_address(true)); // the last connection may linger
+    holder->bind({boost::asio::ip::address_v4::loopback(), port});
     ASSERT_TRUE(sink_.wait_for_text(EVT_LOG_ERROR, "CoordServer receive error"));
     sink_.clear();
     // Down: silent, every cycle shows no data and still notifies.
@@ -183,6 +193,7 @@ TEST_F(poller_test, reconnects_after_the_server_went_away)
     EXPECT_TRUE(wait_for_reports(tracking_report::waiting, 3)) << "fewer than three hand-offs reported";
     EXPECT_EQ(reports(tracking_report::coordinates_answered), 0u);
 
+    holder.reset();
     server = std::make_unique<coordinate_simulator>(port);
     ASSERT_TRUE(server->wait_for_requests(1, 5s));
     EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
@@ -219,7 +230,7 @@ TEST_F(poller_test, only_whole_answers_become_positions)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        reset_shared_store();
+        fresh_store();
         sink_.clear();
         coordinate_simulator server(0, simulator_mode::no_data);
         server.script({c.first, simulator_mode::data, simulator_mode::data});
@@ -305,3 +316,27 @@ TEST_F(poller_test, runs_on_a_thread_named_for_it)
     EXPECT_TRUE(eventually(named_poller, 10s)) << "no thread of the process is named \"poller\"";
 }
 #endif
+
+TEST_F(poller_test, goes_on_polling_while_the_sender_works_through_a_slow_backlog)
+{
+    tracking_stub stub;
+    stub_reply slow;
+    ASSERT_TRUE(parse_stub_reply("slow 1000", slow));
+    stub.set_reply(slow);
+    store_->hand_off(std::vector<std::string>(10, "waiting\n"));
+    process_messages_thread sender(&sink_, *store_);
+    wxMemoryConfig config;
+    config.Write("tracking_server_address", wxString(stub.url()));
+    config.Write("device", "bus-7");
+    sender.load_settings(config, setting_defaults());
+    ASSERT_EQ(sender.Run(), wxTHREAD_NO_ERROR);
+    coordinate_simulator server;
+    start(server.port());
+
+    ASSERT_TRUE(stub.wait_for_requests(2, 10s));
+    const std::size_t asked = server.requests();
+    ASSERT_TRUE(stub.wait_for_requests(4, 10s));
+    // About ten cycles in two seconds: none of them waits for a transfer.
+    EXPECT_GE(server.requests(), asked + 3) << "the poller waited for the deliveries";
+    sender.stop();
+}

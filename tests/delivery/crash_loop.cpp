@@ -32,7 +32,7 @@
 #include <wx/memconf.h>
 
 #include "coordinates/timer_thread.hpp"
-#include "delivery/message_store.hpp"
+#include "delivery/delivery_store.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "worker_base/thread_events.hpp"
 #include "eventually.hpp"
@@ -90,13 +90,14 @@ int run_child(const std::string& run, const std::string& coordinate_port, const 
     config.Write("tracking_server_address", wxString(service_url));
     config.Write("device", "crash-loop");
     // As the window starts them: what the last run left goes into the store first.
-    if (const auto opening = open_message_outbox(); !opening.failure.empty()) {
+    row_printer rows(run);
+    delivery_store store(&rows);
+    if (const auto opening = store.open_outbox(); !opening.failure.empty()) {
         std::cout << "run " << run << ": " << opening.failure.utf8_string() << std::endl;
         return 3;
     }
-    row_printer rows(run);
-    timer_thread poller(&rows, child_timing);
-    process_messages_thread sender(&rows);
+    timer_thread poller(&rows, store, child_timing);
+    process_messages_thread sender(&rows, store);
     poller.load_settings(config, setting_defaults());
     sender.load_settings(config, setting_defaults());
     if (poller.Run() != wxTHREAD_NO_ERROR || sender.Run() != wxTHREAD_NO_ERROR)
@@ -105,15 +106,10 @@ int run_child(const std::string& run, const std::string& coordinate_port, const 
         std::this_thread::sleep_for(1h); // until the kill
         return 2;
     }
-    const bool drained = eventually(
-        [] {
-            wxMutexLocker lock(message_store_mutex);
-            return message_store.empty();
-        },
-        drain_limit);
+    const bool drained = eventually([&store] { return store.messages().empty(); }, drain_limit);
     sender.stop();
     poller.stop();
-    close_message_outbox();
+    store.close_outbox();
     return drained ? 0 : 1;
 }
 

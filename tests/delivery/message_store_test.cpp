@@ -1,4 +1,6 @@
 // The store with its outbox: what a start finds, and an outbox it cannot use.
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -31,21 +33,24 @@ std::string outbox_path()
 
 class message_store_test : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        reset_shared_store();
-        ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
-    }
-    void TearDown() override { reset_shared_store(); }
+    void SetUp() override { ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)); }
 
-    void append(const std::string& message)
+    // A new store, as at the next start; a zero heal interval tries the outbox at every change.
+    delivery_store& restart(std::chrono::steady_clock::duration heal_interval = std::chrono::minutes(1))
     {
-        wxMutexLocker lock(message_store_mutex);
-        append_message(message, &sink_);
+        store_ = std::make_unique<delivery_store>(&sink_, outbox_file_name(), heal_interval);
+        return *store_;
+    }
+
+    std::size_t events_of(wxEventType type) const
+    {
+        const auto events = sink_.events();
+        return std::count_if(events.begin(), events.end(), [type](const reported_event& e) { return e.type == type; });
     }
 
     temp_home home_;
     event_sink sink_;
+    std::unique_ptr<delivery_store> store_;
 };
 }
 
@@ -56,30 +61,32 @@ TEST_F(message_store_test, a_start_restores_the_newest_ten_in_order_and_wakes_th
         for (const auto& message : numbered(1, 12))
             left.append(message);
     }
-    const outbox_opening opening = open_message_outbox();
+    delivery_store& store = restart();
+    const outbox_opening opening = store.open_outbox();
     EXPECT_EQ(opening.failure, "");
     EXPECT_EQ(opening.restored, 10u);
-    EXPECT_EQ(stored_messages(), numbered(3, 12));
+    EXPECT_EQ(store.messages(), numbered(3, 12));
     unsigned int posted = 0;
-    EXPECT_EQ(notification_queue.ReceiveTimeout(0, posted), wxMSGQUEUE_NO_ERROR);
+    EXPECT_TRUE(store.next_notification(posted, 0));
     EXPECT_EQ(posted, 10u);
 
-    // The outbox follows every change of the store, row for row.
-    append("message 13");
-    {
-        wxMutexLocker lock(message_store_mutex);
-        remove_head_message(&sink_);
-        trim_message_store(&sink_);
-    }
-    EXPECT_EQ(stored_messages(), numbered(4, 13));
-    EXPECT_EQ(outbox_rows(), numbered(4, 13));
+    // The outbox follows every change of the store, row for row. A head that the trim dropped
+    // while it was in flight takes nothing else with it when it is delivered.
+    const std::optional<head_message> in_flight = store.head();
+    ASSERT_TRUE(in_flight);
+    EXPECT_EQ(in_flight->body, "message 3");
+    EXPECT_EQ(store.hand_off(numbered(13, 14)), 12u);
+    EXPECT_EQ(store.trim(), 2u);
+    EXPECT_EQ(store.remove_delivered(in_flight->id), 10u);
+    EXPECT_EQ(store.remove_delivered(store.head()->id), 9u);
+    EXPECT_EQ(store.messages(), numbered(6, 14));
+    EXPECT_EQ(outbox_rows(store), numbered(6, 14));
     EXPECT_TRUE(sink_.events().empty());
 
     // An empty outbox: no row to write, nothing to send.
-    reset_shared_store();
     { outbox(outbox_path()).trim(0); }
-    EXPECT_EQ(open_message_outbox().restored, 0u);
-    EXPECT_EQ(notification_queue.ReceiveTimeout(0, posted), wxMSGQUEUE_TIMEOUT);
+    EXPECT_EQ(restart().open_outbox().restored, 0u);
+    EXPECT_FALSE(store_->next_notification(posted, 0));
 }
 
 TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_works_in_memory)
@@ -94,28 +101,35 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
                                   bad_outbox{"locked", false, " cannot be used, messages are kept in memory only: "
                                                               "database is locked"}}) {
         SCOPED_TRACE(bad.name);
-        reset_shared_store();
+        sink_.clear();
         fs::remove(fs::u8path(outbox_path()));
         std::unique_ptr<outbox> holder;
-        if (bad.corrupt)
+        if (bad.corrupt) {
             std::ofstream(fs::u8path(outbox_path()), std::ios::binary) << damaged;
-        else
+        } else {
             holder = std::make_unique<outbox>(outbox_path());
+            holder->append("left by the run before");
+        }
 
-        const outbox_opening opening = open_message_outbox();
+        delivery_store& store = restart();
+        const outbox_opening opening = store.open_outbox();
         EXPECT_EQ(opening.restored, 0u);
         EXPECT_EQ(opening.failure.rfind("Outbox " + outbox_file_name().GetFullPath() + bad.row, 0), 0u)
             << opening.failure;
-        append("kept in memory");
-        EXPECT_EQ(stored_messages(), strings{"kept in memory"});
-        EXPECT_TRUE(sink_.events().empty()) << "a second row for the same outbox";
+        store.hand_off({"kept in memory"});
+        EXPECT_EQ(store.messages(), strings{"kept in memory"});
+        EXPECT_FALSE(store.durable());
+        EXPECT_EQ(events_of(EVT_LOG_ERROR), 0u) << "a second row for the same outbox";
 
-        // The next start tries again: a fresh outbox beside the damaged one, or the freed one.
+        // The next start tries again: a fresh outbox beside the damaged one, or the freed one,
+        // whose row is older than what the run without it sent and so is not sent after it.
         holder.reset();
-        reset_shared_store();
-        EXPECT_EQ(open_message_outbox().failure, "");
-        append("kept on disk");
-        EXPECT_EQ(outbox_rows(), strings{"kept on disk"});
+        const outbox_opening next = restart().open_outbox();
+        EXPECT_EQ(next.failure, "");
+        EXPECT_EQ(next.restored, 0u);
+        EXPECT_EQ(next.stale, bad.corrupt ? 0u : 1u);
+        store_->hand_off({"kept on disk"});
+        EXPECT_EQ(outbox_rows(*store_), strings{"kept on disk"});
     }
     std::vector<std::string> aside;
     for (const auto& entry : fs::directory_iterator(fs::u8path(delivery_folder().GetFullPath().ToStdString(wxConvUTF8))))
@@ -124,4 +138,23 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
     ASSERT_EQ(aside.size(), 1u);
     std::ifstream in(fs::u8path(aside[0]), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+}
+
+TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_and_is_trusted_at_the_next_start)
+{
+    auto holder = std::make_unique<outbox>(outbox_path());
+    holder->append("left by the run before");
+    delivery_store& store = restart(std::chrono::seconds(0));
+    EXPECT_NE(store.open_outbox().failure, "");
+    store.hand_off({"one"}); // still held: the attempt fails quietly
+    holder.reset();
+    store.hand_off({"two"});
+    EXPECT_TRUE(store.durable());
+    EXPECT_EQ(events_of(EVT_LOG_INFO), 1u) << "no row for the outbox used again";
+    EXPECT_EQ(events_of(EVT_TRACKING_REPORT), 2u) << "memory only, and back";
+    EXPECT_EQ(outbox_rows(store), (strings{"one", "two"}));
+
+    const outbox_opening next = restart().open_outbox();
+    EXPECT_EQ(next.restored, 2u);
+    EXPECT_EQ(next.stale, 0u);
 }

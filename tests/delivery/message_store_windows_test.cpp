@@ -1,5 +1,6 @@
 // The store's outbox under Windows' rules: a file that another program has open cannot be renamed
 // (as it can on Linux), and narrow paths are in the ANSI code page unless converted on purpose.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "event_sink.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 
@@ -20,6 +22,7 @@ std::vector<std::string> folder_contents()
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(fs::u8path(delivery_folder().GetFullPath().ToStdString(wxConvUTF8))))
         names.push_back(entry.path().filename().u8string());
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -33,7 +36,7 @@ std::string read_file(const fs::path& path)
 TEST(message_store_windows_test, a_damaged_outbox_another_program_reads_stays_whole_until_a_start_after_it)
 {
     temp_home home;
-    reset_shared_store();
+    event_sink sink;
     ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
     const wxString path = outbox_file_name().GetFullPath();
     const fs::path file = fs::u8path(path.ToStdString(wxConvUTF8));
@@ -42,18 +45,15 @@ TEST(message_store_windows_test, a_damaged_outbox_another_program_reads_stays_wh
     // Open as a backup or scanning program has it: reading, and sharing no renaming.
     auto reader = std::make_unique<std::ifstream>(file, std::ios::binary);
 
-    EXPECT_EQ(open_message_outbox().failure,
+    EXPECT_EQ(delivery_store(&sink).open_outbox().failure,
               "Outbox " + path + " cannot be used, messages are kept in memory only: file is not a database");
-    EXPECT_EQ(folder_contents(), std::vector<std::string>{"outbox.sqlite"});
+    EXPECT_EQ(folder_contents(), (std::vector<std::string>{"outbox.sqlite", "outbox.sqlite.stale"}));
     EXPECT_EQ(read_file(file), damaged);
 
     reader.reset();
-    reset_shared_store();
-    const wxString failure = open_message_outbox().failure;
+    const wxString failure = delivery_store(&sink).open_outbox().failure;
     EXPECT_EQ(failure.rfind("Outbox " + path + " is damaged and was moved aside as ", 0), 0u) << failure;
-    reset_shared_store();
-    EXPECT_EQ(open_message_outbox().failure, "");
-    reset_shared_store();
+    EXPECT_EQ(delivery_store(&sink).open_outbox().failure, "");
 }
 
 TEST(message_store_windows_test, keeps_its_rows_under_a_home_folder_named_in_cyrillic)
@@ -63,15 +63,12 @@ TEST(message_store_windows_test, keeps_its_rows_under_a_home_folder_named_in_cyr
     const fs::path user = fs::u8path(home.path()) / fs::u8path(name);
     fs::create_directory(user);
     wxSetEnv("HOME", wxString::FromUTF8(user.u8string()));
-    reset_shared_store();
     ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
 
-    EXPECT_EQ(open_message_outbox().failure, "");
-    {
-        wxMutexLocker lock(message_store_mutex);
-        append_message("kept", nullptr);
-    }
-    EXPECT_EQ(outbox_rows(), std::vector<std::string>{"kept"});
+    event_sink sink;
+    delivery_store store(&sink);
+    EXPECT_EQ(store.open_outbox().failure, "");
+    store.hand_off({"kept"});
+    EXPECT_EQ(outbox_rows(store), std::vector<std::string>{"kept"});
     EXPECT_TRUE(fs::exists(user / "Quillbank" / "routewarden" / "outbox.sqlite"));
-    reset_shared_store();
 }

@@ -5,6 +5,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "worker_base/thread_events.hpp"
 
 #include "event_sink.hpp"
+#include "eventually.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 
@@ -110,23 +112,34 @@ TEST_F(outbox_storage_test, a_full_disk_fails_the_append_and_keeps_the_rows_befo
     EXPECT_TRUE(box.load(100) == appended) << "the rows before the failure changed";
 }
 
-TEST_F(outbox_storage_test, a_disk_that_fills_during_the_run_gives_one_row_and_loses_no_message)
+TEST_F(outbox_storage_test, a_disk_that_fills_during_the_run_gives_one_row_loses_no_message_and_heals)
 {
-    reset_shared_store();
-    ASSERT_EQ(open_message_outbox().failure, "");
     event_sink sink;
+    // Longer than the filling takes: the disk stays full meanwhile.
+    delivery_store store(&sink, outbox_file_name(), std::chrono::seconds(2));
+    ASSERT_EQ(store.open_outbox().failure, "");
     std::vector<std::string> produced;
     for (int i = 0; i < 30; ++i) {
         produced.push_back(std::string(16 * 1024, 'm') + std::to_string(i));
-        wxMutexLocker lock(message_store_mutex);
-        append_message(produced.back(), &sink);
+        store.hand_off({produced.back()});
     }
-    EXPECT_TRUE(stored_messages() == produced) << "a message was lost from memory";
-    const auto events = sink.events();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].type, EVT_LOG_ERROR);
-    EXPECT_EQ(events[0].text, "Outbox " + wxString::FromUTF8(path()) +
+    EXPECT_TRUE(store.messages() == produced) << "a message was lost from memory";
+    auto events = sink.events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].type, EVT_TRACKING_REPORT);
+    EXPECT_EQ(events[1].type, EVT_LOG_ERROR);
+    EXPECT_EQ(events[1].text, "Outbox " + wxString::FromUTF8(path()) +
                                   " cannot be used, messages are kept in memory only: database or disk is full");
-    EXPECT_EQ(outbox_rows().size(), 0u) << "rows that the next start would send a second time";
-    reset_shared_store();
+
+    // Once the store fits again, a change after the heal interval writes all of it into a fresh outbox.
+    sink.clear();
+    EXPECT_EQ(store.trim(), 20u);
+    for (int i = 0; i < 8; ++i)
+        store.remove_delivered(store.head()->id);
+    ASSERT_TRUE(eventually([&store] { return store.hand_off({}), store.durable(); }, std::chrono::seconds(20)))
+        << "the outbox was not used again";
+    events = sink.events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].text, "Outbox " + wxString::FromUTF8(path()) + " is used again");
+    EXPECT_TRUE(outbox_rows(store) == store.messages()) << "the healed outbox differs from the store";
 }

@@ -64,13 +64,8 @@ protected:
         reload(*settings(address, device, debug, proxy));
     }
 
-    // What the poller does: append messages and post the store's size, under the store's lock.
-    static void produce(const std::vector<std::string>& messages)
-    {
-        wxMutexLocker lock(message_store_mutex);
-        message_store.insert(message_store.end(), messages.begin(), messages.end());
-        notification_queue.Post(static_cast<unsigned int>(message_store.size()));
-    }
+    // What the poller does.
+    void produce(const std::vector<std::string>& messages) { store_->hand_off(messages); }
 
     bool wait_for_error(const wxString& text) { return sink_.wait_for_text(EVT_LOG_ERROR, text, 20s); }
 
@@ -133,7 +128,7 @@ TEST_F(sender_test, posts_oldest_first_and_keeps_the_rejected_one_and_what_follo
     ASSERT_TRUE(stub.wait_for_requests(4, 10s));
     EXPECT_EQ(stub.requests()[2].body, "two\n");
     EXPECT_EQ(stub.requests()[3].body, "three\n");
-    ASSERT_TRUE(eventually([] { return stored_messages().empty(); }, 5s));
+    ASSERT_TRUE(eventually([this] { return stored_messages().empty(); }, 5s));
     EXPECT_EQ(texts(EVT_LOG_ERROR).size(), 1u);
     // What the tray icon tells: each delivery with the messages still waiting, and the failure.
     ASSERT_TRUE(sink_.wait_for([](const std::vector<reported_event>& events) {
@@ -151,7 +146,7 @@ TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_an
     const std::string message = "{\n    \"entityType\": \"mob_device_service\"\n}\n";
     produce({message});
     ASSERT_TRUE(stub.wait_for_requests(1, 10s));
-    ASSERT_TRUE(eventually([] { return stored_messages().empty(); }, 5s))
+    ASSERT_TRUE(eventually([this] { return stored_messages().empty(); }, 5s))
         << "an accepted, compressed answer must not leave the message for another try";
 
     const received_request request = stub.requests()[0];
@@ -173,16 +168,17 @@ TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failure
     temp_home home;
     const fs::path dumps = fs::path(home.path()) / "Quillbank" / "routewarden";
     tracking_stub stub;
-    start(stub.url(), "bus-7", true);
 
-    const auto fail_with = [&](const std::string& command, const wxString& row) {
+    const auto fail_with = [&](const std::string& command, const wxString& row, std::string url = "") {
         sink_.clear();
         fs::remove_all(dumps);
         stub.set_reply(reply(command));
+        start(url.empty() ? stub.url() : url, "bus-7", true);
         produce({"message for " + command + "\n"});
         EXPECT_TRUE(wait_for_error(row)) << command;
         EXPECT_EQ(stored_messages().size(), 1u) << command;
-        reset_shared_store();
+        stop();
+        fresh_store();
     };
 
     fail_with("http 503", "HTTP error code: 503.");
@@ -202,12 +198,30 @@ TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failure
     EXPECT_EQ(pair[1], "res_{\"code\": \"7\"}");
 
     // Nobody listens: a transfer failure with libcurl's text and an empty answer dump.
-    configure("http://127.0.0.1:1/objects", "bus-7", true, "");
-    fail_with("accept", "Couldn't connect to server");
+    fail_with("accept", "Couldn't connect to server", "http://127.0.0.1:1/objects");
     pair = dump_pair(dumps);
     ASSERT_EQ(pair.size(), 2u);
     EXPECT_EQ(pair[0], "msg_message for accept\n");
     EXPECT_EQ(pair[1], "res_");
+
+    // A verbose rejection: the row keeps the reason's first 500 characters, the dump all of it.
+    // Only the newest dump pairs stay; other files in the folder are not touched.
+    fs::create_directories(dumps);
+    for (int stamp = 1; stamp <= 100; ++stamp)
+        for (const char* kind : {"msg_", "res_"})
+            std::ofstream(dumps / (kind + std::to_string(stamp) + ".json")) << "old";
+    std::ofstream(dumps / "msg_notes.json") << "kept";
+    const std::string reason(60000, 'r');
+    stub.set_reply(reply("reject 17 " + reason));
+    start(stub.url(), "bus-7", true);
+    produce({"verbose\n"});
+    ASSERT_TRUE(wait_for_error(" rrr"));
+    EXPECT_EQ(texts(EVT_LOG_ERROR).back(), " " + reason.substr(0, 499) + wxString::FromUTF8("\u2026"));
+    pair = dump_pair(dumps);
+    EXPECT_EQ(pair.size(), 201u);
+    EXPECT_EQ(std::count(pair.begin(), pair.end(), "msg_old"), 99);
+    EXPECT_GT(std::count_if(pair.begin(), pair.end(), [](const std::string& d) { return d.size() > 60000; }), 0);
+    EXPECT_FALSE(fs::exists(dumps / "msg_1.json"));
 }
 
 TEST_F(sender_test, an_answer_past_the_bounds_fails_and_the_message_goes_on_the_next_pass)
@@ -244,7 +258,7 @@ TEST_F(sender_test, an_answer_past_the_bounds_fails_and_the_message_goes_on_the_
 
         stub.set_reply(reply("accept"));
         produce({});
-        ASSERT_TRUE(eventually([] { return stored_messages().empty(); }, 10s))
+        ASSERT_TRUE(eventually([this] { return stored_messages().empty(); }, 10s))
             << c.command << ": the accepted second try must take the message off the store";
         EXPECT_EQ(stub.requests().back().body, message);
         EXPECT_EQ(texts(EVT_LOG_ERROR).size(), 1u) << c.command;
@@ -259,7 +273,7 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
         twelve.push_back("message " + std::to_string(i) + "\n");
     produce(twelve);
     ASSERT_TRUE(wait_for_error("Couldn't connect to server"));
-    ASSERT_TRUE(eventually([] { return stored_messages().size() == 10; }, 5s));
+    ASSERT_TRUE(eventually([this] { return stored_messages().size() == 10; }, 5s));
     EXPECT_EQ(stored_messages().front(), "message 3\n");
     EXPECT_EQ(stored_messages().back(), "message 12\n");
     ASSERT_TRUE(eventually([&] { return reports().size() == 2; }, 5s));
@@ -275,31 +289,26 @@ TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim
             messages.push_back("message " + std::to_string(i) + "\n");
         return messages;
     };
-    const auto produce_durably = [this](const std::vector<std::string>& messages) {
-        wxMutexLocker lock(message_store_mutex);
-        for (const auto& message : messages)
-            append_message(message, &sink_);
-        notification_queue.Post(static_cast<unsigned int>(message_store.size()));
-    };
     tracking_stub stub;
     stub.script({reply("accept"), reply("reject 42 not now")});
-    ASSERT_EQ(open_message_outbox().failure, "");
+    fresh_store(); // its outbox in the new home
+    ASSERT_EQ(store_->open_outbox().failure, "");
     start(stub.url());
-    produce_durably(numbered(1, 3));
+    produce(numbered(1, 3));
     ASSERT_TRUE(wait_for_error(" not now"));
     stop();
-    EXPECT_EQ(outbox_rows(), numbered(2, 3));
+    EXPECT_EQ(outbox_rows(*store_), numbered(2, 3));
 
     // Restarted with what was left; the service now rejects everything.
     stub.set_reply(reply("reject 42 still not"));
-    reset_shared_store();
-    ASSERT_EQ(open_message_outbox().restored, 2u);
+    fresh_store();
+    ASSERT_EQ(store_->open_outbox().restored, 2u);
     start(stub.url());
-    produce_durably(numbered(4, 13));
-    ASSERT_TRUE(eventually([] { return stored_messages().size() == 10; }, 10s));
+    produce(numbered(4, 13));
+    ASSERT_TRUE(eventually([this] { return stored_messages().size() == 10; }, 10s));
     stop();
     EXPECT_EQ(stored_messages(), numbered(4, 13));
-    EXPECT_EQ(outbox_rows(), numbered(4, 13));
+    EXPECT_EQ(outbox_rows(*store_), numbered(4, 13));
 }
 
 TEST_F(sender_test, uses_the_proxy_only_while_one_is_configured)

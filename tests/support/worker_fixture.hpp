@@ -1,6 +1,6 @@
 #pragma once
-// What the poller and sender tests share: the process-wide store emptied, a sink in the window's
-// place, and the worker started with its settings and stopped at the end.
+// What the poller and sender tests share: a sink in the window's place, an empty store in memory
+// only, and the worker started with its settings and stopped at the end.
 #include <memory>
 #include <utility>
 
@@ -13,7 +13,6 @@
 
 template <class Worker> class worker_fixture : public testing::Test {
 protected:
-    void SetUp() override { reset_shared_store(); }
     void TearDown() override
     {
         if (worker_)
@@ -23,7 +22,7 @@ protected:
     // Creates the worker for the sink with the further constructor arguments, loads, runs.
     template <class... Args> void run_with(wxConfigBase& config, Args&&... args)
     {
-        worker_ = std::make_unique<Worker>(&sink_, std::forward<Args>(args)...);
+        worker_ = std::make_unique<Worker>(&sink_, *store_, std::forward<Args>(args)...);
         worker_->load_settings(config, setting_defaults());
         ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
     }
@@ -38,6 +37,11 @@ protected:
     // pause suspends the thread wherever it is), taken at its next cycle.
     void reload(wxConfigBase& config) { worker_->load_settings(config, setting_defaults()); }
 
+    // A new, empty store; the worker must be stopped.
+    void fresh_store() { store_ = std::make_unique<delivery_store>(&sink_); }
+    std::vector<std::string> stored_messages() { return store_->messages(); }
+
     event_sink sink_;
+    std::unique_ptr<delivery_store> store_ = std::make_unique<delivery_store>(&sink_);
     std::unique_ptr<Worker> worker_;
 };
