@@ -1,6 +1,7 @@
 #include "delivery/delivery_store.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <system_error>
 
@@ -119,7 +120,7 @@ std::optional<long> delivery_store::stale_mark() const
     wxFile file(stale_mark_path());
     wxString text;
     long mark = 0;
-    // A mark that cannot be read trusts nothing in the file.
+    // A mark that cannot be read (0, which no heal writes as a match) trusts nothing in the file.
     if (!file.IsOpened() || !file.ReadAll(&text) || !text.ToLong(&mark))
         mark = 0;
     return mark;
@@ -185,7 +186,7 @@ outbox_opening delivery_store::open_outbox()
         if (const std::optional<long> mark = stale_mark()) {
             // Unless a heal rewrote the file with this mark, its rows are older than what the run
             // without it sent.
-            if (*mark != outbox_->mark()) {
+            if (*mark == 0 || *mark != outbox_->mark()) {
                 opening.stale = outbox_->load(SIZE_MAX).size();
                 outbox_->trim(0);
             }
