@@ -31,6 +31,18 @@ TEST(log_files, name_runs_time_and_process_together_and_matches_the_pattern)
         EXPECT_FALSE(wxMatchWild(log_file_pattern, other)) << other;
 }
 
+TEST(log_files, a_name_already_taken_gives_way_to_the_next_free_second)
+{
+    temp_home home;
+    const fs::path folder = home.path();
+    std::ofstream(folder / log_file_name(100, 7).ToStdString());
+    fs::create_directory(folder / log_file_name(101, 7).ToStdString());
+
+    EXPECT_EQ(free_log_file(folder.string(), 100, 7).GetFullName(), log_file_name(102, 7));
+    EXPECT_EQ(free_log_file(folder.string(), 100, 8).GetFullName(), log_file_name(100, 8)) << "another process";
+    EXPECT_EQ(free_log_file(folder.string(), 103, 7), wxFileName(folder.string(), log_file_name(103, 7)));
+}
+
 TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days)
 {
     temp_home home;
