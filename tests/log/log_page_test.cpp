@@ -16,6 +16,7 @@ namespace {
 // The page and its file with both standard wide streams redirected into them, as in the view.
 class redirected : public testing::Test {
 protected:
+    const std::string header = "<html>\n<table>\n<tbody>\n";
     temp_home home;
     std::string path = home.path() + "/run.html";
     log_page page{wxFileName(path)};
@@ -31,13 +32,14 @@ protected:
 
 TEST_F(wide_streams_redirected, every_character_reaches_page_and_file_at_once)
 {
+    EXPECT_EQ(file_text(path), header);  // the page writes its own header
     std::wcout << L'a';
     std::wcout.put(L'b');
-    EXPECT_EQ(file_text(path), "ab");  // no flush asked for
+    EXPECT_EQ(file_text(path), header + "ab");  // no flush asked for
     std::wcerr << L"<e>";
     std::wcout << 42 << std::endl;
-    EXPECT_EQ(page.source(), "ab<e>42\n");
-    EXPECT_EQ(file_text(path), "ab<e>42\n");
+    EXPECT_EQ(page.source(), header + "ab<e>42\n");
+    EXPECT_EQ(file_text(path), header + "ab<e>42\n");
 }
 
 TEST_F(wide_streams_redirected, a_row_the_locale_cannot_encode_does_not_stop_later_rows)
@@ -56,20 +58,18 @@ TEST_F(wide_streams_redirected, a_row_the_locale_cannot_encode_does_not_stop_lat
 
 TEST_F(redirected, rows_become_items_however_the_text_is_split)
 {
-    const std::wstring header = L"<html>\n<table>\n<tbody>\n";
     const std::wstring row1 = L"<tr>\n<td>t</td>\n<td>one</td>\n</tr>\n";
     const std::wstring row2 = L"<tr>\n<td>t</td>\n<td><b>two</b></td>\n</tr>\n";
-    page.append(header.data(), header.size());
-    EXPECT_EQ(page.item_count(), 1u);
+    EXPECT_EQ(page.item_count(), 0u);
     for (wchar_t c : row1 + row2)
         page.append(&c, 1);
     page.append(L"<tr>\n", 5);
 
     ASSERT_EQ(page.item_count(), 3u);
-    EXPECT_EQ(page.source(), header + row1 + row2 + L"<tr>\n");
+    EXPECT_EQ(page.source(), header + wxString(row1 + row2 + L"<tr>\n"));
     // Shown alone, a row is a table of its own whose time cell does not wrap; markup stays markup.
     const std::wstring time_cell = L"<tr>\n<td nowrap valign='top'>t</td>\n";
-    EXPECT_EQ(page.item_markup(0), header + time_cell + L"<td>one</td>\n</tr>\n");
+    EXPECT_EQ(page.item_markup(0), L"<table>\n" + time_cell + L"<td>one</td>\n</tr>\n");
     EXPECT_EQ(page.item_markup(1), L"<table>\n" + time_cell + L"<td><b>two</b></td>\n</tr>\n");
     EXPECT_EQ(page.item_markup(2), L"<table>\n<tr>\n");
     page.append(L"</tr>\n", 6);
@@ -80,11 +80,36 @@ TEST_F(redirected, rows_become_items_however_the_text_is_split)
     EXPECT_EQ(page.item_count(), 4u);
 }
 
+TEST_F(redirected, keeps_the_newest_rows_while_the_file_keeps_every_row)
+{
+    const auto row = [](std::size_t n) { return L"<tr>\n<td>t</td>\n<td>" + std::to_wstring(n) + L"</td>\n</tr>\n"; };
+    log_page small(wxFileName(home.path() + "/small.html"), 3);
+    std::wstring all;
+    for (std::size_t n = 0; n < 5; ++n)
+        all += row(n);
+    all += L"<tr>\n";
+    small.append(all.data(), all.size());  // rows dropped within one write too
+
+    EXPECT_EQ(small.item_count(), 4u) << "three rows and the one being written";
+    EXPECT_EQ(small.dropped(), 2u);
+    EXPECT_EQ(small.source(), header + wxString(row(2) + row(3) + row(4) + L"<tr>\n"));
+    EXPECT_EQ(small.item_markup(0), L"<table>\n<tr>\n<td nowrap valign='top'>t</td>\n<td>2</td>\n</tr>\n");
+    EXPECT_EQ(file_text(home.path() + "/small.html"), header + wxString(all).utf8_string());
+
+    for (std::size_t n = 0; n <= log_view_rows; ++n) {
+        const std::wstring text = row(n);
+        page.append(text.data(), text.size());
+    }
+    EXPECT_EQ(page.item_count(), log_view_rows);
+    EXPECT_EQ(page.dropped(), 1u);
+    EXPECT_EQ(page.item_markup(0), L"<table>\n<tr>\n<td nowrap valign='top'>t</td>\n<td>1</td>\n</tr>\n");
+}
+
 TEST(log_page, works_without_its_file)
 {
     log_page page(wxFileName("/nonexistent-folder/run.html"));
     page.append(L"<tr>\n</tr>\n", 11);
-    EXPECT_EQ(page.source(), "<tr>\n</tr>\n");
+    EXPECT_EQ(page.source(), "<html>\n<table>\n<tbody>\n<tr>\n</tr>\n");
     EXPECT_EQ(page.item_count(), 1u);
 }
 
