@@ -3,6 +3,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "log/log_files.hpp"
+
 namespace {
 
 constexpr char page_header[] = "<html>\n<table>\n<tbody>\n";
@@ -15,11 +17,10 @@ constexpr char time_cell_shown[] = "<tr>\n<td nowrap valign='top'>";
 
 }  // namespace
 
-log_page::log_page(const wxFileName& file, std::size_t max_rows)
-    : max_rows_(max_rows),
-      file_(std::filesystem::u8path(file.GetFullPath().utf8_string()), std::ios::out | std::ios::trunc)
+log_page::log_page(const wxFileName& file, std::size_t max_rows, std::uintmax_t file_limit)
+    : max_rows_(max_rows), file_limit_(file_limit)
 {
-    write_file(page_header, std::strlen(page_header));
+    open_file(file);
 }
 
 void log_page::append(const wchar_t* text, std::size_t length)
@@ -28,18 +29,24 @@ void log_page::append(const wchar_t* text, std::size_t length)
     encoder_.encode(text, length, encoded_);
     if (encoded_.empty())
         return;
-    write_file(encoded_.data(), encoded_.size());
 
     const std::size_t from = tail_.size();
     tail_ += encoded_;
     std::size_t row_start = 0;
+    std::size_t unwritten = from;
     for (std::size_t eol = tail_.find('\n', from); eol != std::string::npos; eol = tail_.find('\n', eol + 1)) {
         if (eol - line_start_ == std::strlen(row_end_line) && tail_.compare(line_start_, eol - line_start_, row_end_line) == 0) {
+            // A file ends only with a whole row: the rest of this write may go to the next one.
+            write_file(tail_.data() + unwritten, eol + 1 - unwritten);
+            unwritten = eol + 1;
+            if (static_cast<std::streamoff>(file_.tellp()) > static_cast<std::streamoff>(file_limit_))
+                open_file(new_log_file(current_file_.GetPath()));
             end_row(tail_.substr(row_start, eol + 1 - row_start));
             row_start = eol + 1;
         }
         line_start_ = eol + 1;
     }
+    write_file(tail_.data() + unwritten, tail_.size() - unwritten);
     tail_.erase(0, row_start);
     line_start_ -= row_start;
 }
@@ -53,9 +60,17 @@ void log_page::end_row(std::string row)
     }
 }
 
+void log_page::open_file(const wxFileName& file)
+{
+    current_file_ = file;
+    file_.close();
+    file_.open(std::filesystem::u8path(file.GetFullPath().utf8_string()), std::ios::out | std::ios::trunc);
+    write_file(page_header, std::strlen(page_header));
+}
+
 void log_page::write_file(const char* text, std::size_t length)
 {
-    if (!file_)
+    if (!file_ || length == 0)
         return;
     file_.write(text, static_cast<std::streamsize>(length));
     file_.flush();

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
+#include <wx/utils.h>
+
+#include "log/log_files.hpp"
 #include "log/log_page.hpp"
 #include "log/log_rows.hpp"
 #include "log/ui_redirectors.hpp"
@@ -103,6 +107,42 @@ TEST_F(redirected, keeps_the_newest_rows_while_the_file_keeps_every_row)
     EXPECT_EQ(page.item_count(), log_view_rows);
     EXPECT_EQ(page.dropped(), 1u);
     EXPECT_EQ(page.item_markup(0), L"<table>\n<tr>\n<td nowrap valign='top'>t</td>\n<td>1</td>\n</tr>\n");
+}
+
+TEST_F(redirected, continues_in_a_new_file_with_the_header_after_the_row_that_passes_the_limit)
+{
+    namespace fs = std::filesystem;
+    const std::wstring row1 = L"<tr>\n<td>t</td>\n<td>one</td>\n</tr>\n";
+    const std::wstring row2 = L"<tr>\n<td>t</td>\n<td>two</td>\n</tr>\n";
+    const std::wstring row3 = L"<tr>\n<td>t</td>\n<td>three</td>\n</tr>\n";
+    const std::string row3_utf8 = wxString(row3).utf8_string();
+    const wxFileName first = new_log_file(home.path());
+    log_page small(first, log_view_rows, 90);  // the header and one row stay within it, a second passes it
+    const std::wstring writes[] = {row1 + row2 + row3.substr(0, 9), row3.substr(9)};
+    for (const std::wstring& text : writes)
+        small.append(text.data(), text.size());
+
+    const wxFileName next = small.current_file();
+    EXPECT_NE(next, first);
+    EXPECT_EQ(next.GetPath(), first.GetPath());
+    EXPECT_TRUE(wxMatchWild(log_file_pattern, next.GetFullName()));
+    EXPECT_TRUE(next.GetFullName().EndsWith(wxString::Format("%lu].html", wxGetProcessId())));
+    EXPECT_EQ(file_text(first.GetFullPath().ToStdString()), header + wxString(row1 + row2).utf8_string());
+    EXPECT_EQ(file_text(next.GetFullPath().ToStdString()), header + row3_utf8) << "split mid-row";
+    EXPECT_EQ(small.source(), header + wxString(row1 + row2 + row3)) << "the page goes on as before";
+
+    // The real limit: a file of exactly log_file_limit bytes goes on, the next row passes it.
+    const std::uintmax_t header_bytes = fs::file_size(path);
+    const std::uintmax_t line_end_bytes = 1 + (header_bytes - header.size()) / 3;  // "\r\n" on Windows
+    const std::wstring big = L"<tr>\n<td>" + std::wstring(log_file_limit - header_bytes - 18 - 3 * line_end_bytes, L'x') +
+                             L"</td>\n</tr>\n";
+    page.append(big.data(), big.size());
+    EXPECT_EQ(fs::file_size(path), log_file_limit);
+    EXPECT_EQ(page.current_file(), wxFileName(path));
+    page.append(row3.data(), row3.size());
+    EXPECT_GT(fs::file_size(path), log_file_limit);
+    EXPECT_NE(page.current_file(), wxFileName(path));
+    EXPECT_EQ(file_text(page.current_file().GetFullPath().ToStdString()), header);
 }
 
 TEST(log_page, works_without_its_file)
