@@ -48,19 +48,23 @@ wxFileName prepare_log_file()
     return new_log_file(folder);
 }
 
-void remove_old_logs(const wxString& folder, const wxString& pattern)
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep)
 {
-    remove_old_logs(folder, pattern, [] { return wxDateTime::UNow(); });
+    remove_old_logs(folder, pattern, keep, [] { return wxDateTime::UNow(); });
 }
 
-void remove_old_logs(const wxString& folder, const wxString& pattern, const std::function<wxDateTime()>& now)
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep,
+                     const std::function<wxDateTime()>& now)
 {
     const wxLogNull silent;  // failures here are not reported
     wxArrayString files;
     // Plain, visible files of this folder only: no wxDIR_DIRS, no wxDIR_HIDDEN, no descent.
     wxDir::GetAllFiles(folder, &files, pattern, wxDIR_FILES);
     for (const wxString& path : files) {
-        const wxDateTime changed = wxFileName(path).GetModificationTime();
+        const wxFileName file(path);
+        if (file.SameAs(keep))
+            continue;
+        const wxDateTime changed = file.GetModificationTime();
         if (!changed.IsValid())
             continue;
         // Whole seconds on both sides: the file system's time has no milliseconds here, so a clock

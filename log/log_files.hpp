@@ -26,8 +26,10 @@ wxFileName new_log_file(const wxString& folder);
 // missing. Throws std::runtime_error with the translated "Error creating log dir [%s]".
 wxFileName prepare_log_file();
 
-// Deletes the files in folder matching pattern whose last change lies more than seven days back.
-void remove_old_logs(const wxString& folder, const wxString& pattern);
+// Deletes the files in folder matching pattern whose last change lies more than seven days back,
+// except keep.
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep);
 
 // The same with the clock given, asked anew for every file.
-void remove_old_logs(const wxString& folder, const wxString& pattern, const std::function<wxDateTime()>& now);
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep,
+                     const std::function<wxDateTime()>& now);

@@ -25,6 +25,8 @@ public:
     wxString page_source() const;
     // The rows the view has let go from its front, as of its last catch-up.
     std::size_t dropped_rows() const { return dropped_shown_; }
+    // The log file being written now.
+    const wxFileName& current_file() const { return page_.current_file(); }
 
 protected:
     wxString OnGetItem(std::size_t item) const override;

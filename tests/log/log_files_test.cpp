@@ -2,11 +2,17 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 
+#include <wx/app.h>
+#include <wx/apptrait.h>
+#include <wx/evtloop.h>
 #include <wx/filefn.h>
 #include <wx/utils.h>
 
+#include "log/log_cleanup.hpp"
 #include "log/log_files.hpp"
 #include "temp_home.hpp"
 
@@ -55,16 +61,19 @@ TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days
     fs::create_directory(folder / "routewarden[3].html");
     fs::create_directory(folder / "sub");
     touch(folder / "sub" / "routewarden[4].html", now - week * 10);
+    touch(folder / "routewarden[5].html", now - week * 10);
 
     int clock_reads = 0;
-    remove_old_logs(folder.string(), log_file_pattern, [&] { ++clock_reads; return now; });
+    remove_old_logs(folder.string(), log_file_pattern, wxFileName((folder / "routewarden[5].html").string()),
+                    [&] { ++clock_reads; return now; });
 
     EXPECT_TRUE(fs::exists(folder / "routewarden[1].html"));
     EXPECT_FALSE(fs::exists(folder / "routewarden[2].html"));
     EXPECT_TRUE(fs::exists(folder / "notes.html"));
     EXPECT_TRUE(fs::is_directory(folder / "routewarden[3].html"));
     EXPECT_TRUE(fs::exists(folder / "sub" / "routewarden[4].html"));
-    EXPECT_EQ(clock_reads, 2);  // once per listed file
+    EXPECT_TRUE(fs::exists(folder / "routewarden[5].html")) << "the file being written";
+    EXPECT_EQ(clock_reads, 2);  // once per listed file but the one kept
 }
 
 TEST(log_files, clean_up_counts_whole_seconds_of_a_clock_that_has_milliseconds)
@@ -77,7 +86,7 @@ TEST(log_files, clean_up_counts_whole_seconds_of_a_clock_that_has_milliseconds)
     touch(folder / "routewarden[1].html", now_second - week);  // 604,800.9 s by the clock: seven days
     touch(folder / "routewarden[2].html", now_second - week - wxTimeSpan::Seconds(1));
 
-    remove_old_logs(folder.string(), log_file_pattern, [&] { return now; });
+    remove_old_logs(folder.string(), log_file_pattern, wxFileName(), [&] { return now; });
 
     EXPECT_TRUE(fs::exists(folder / "routewarden[1].html"));
     EXPECT_FALSE(fs::exists(folder / "routewarden[2].html"));
@@ -91,10 +100,45 @@ TEST(log_files, clean_up_leaves_hidden_files_even_when_the_pattern_matches_them)
     touch(folder / ".old.html", now - wxTimeSpan::Days(30));
     touch(folder / "old.html", now - wxTimeSpan::Days(30));
 
-    remove_old_logs(folder.string(), "*.html", [&] { return now; });
+    remove_old_logs(folder.string(), "*.html", wxFileName(), [&] { return now; });
 
     EXPECT_TRUE(fs::exists(folder / ".old.html"));
     EXPECT_FALSE(fs::exists(folder / "old.html"));
+}
+
+TEST(log_files, clean_up_runs_at_once_and_then_every_period_sparing_the_current_file_of_the_time)
+{
+    temp_home home;
+    const fs::path folder = home.path();
+    const wxDateTime month_ago = wxDateTime::Now() - wxTimeSpan::Days(30);
+    for (const char* name : {"routewarden[1].html", "routewarden[2].html"})
+        touch(folder / name, month_ago);
+    fs::path current = folder / "routewarden[2].html";
+    const std::unique_ptr<wxEventLoopBase> loop(wxTheApp->GetTraits()->CreateEventLoop());
+    const wxEventLoopActivator active(loop.get());
+    // Runs the loop, and with it the clean-up's timer, until the condition holds.
+    const auto within_seconds = [&](const std::function<bool()>& condition) {
+        const wxLongLong deadline = wxGetLocalTimeMillis() + 10000;
+        while (!condition() && wxGetLocalTimeMillis() < deadline)
+            loop->DispatchTimeout(100);
+        return condition();
+    };
+
+    const log_cleanup cleanup(folder.string(), [&] { return wxFileName(current.string()); },
+                              std::chrono::milliseconds(50));
+    EXPECT_FALSE(fs::exists(folder / "routewarden[1].html")) << "no clean-up at start";
+    EXPECT_TRUE(fs::exists(folder / "routewarden[2].html"));
+
+    touch(folder / "routewarden[3].html", month_ago);
+    EXPECT_TRUE(within_seconds([&] { return !fs::exists(folder / "routewarden[3].html"); }))
+        << "no clean-up within 10 s after start";
+    EXPECT_TRUE(fs::exists(folder / "routewarden[2].html")) << "the current file was deleted";
+
+    touch(folder / "routewarden[4].html", month_ago);
+    current = folder / "routewarden[4].html";
+    EXPECT_TRUE(within_seconds([&] { return !fs::exists(folder / "routewarden[2].html"); }))
+        << "the file before the current one was kept for more than 10 s";
+    EXPECT_TRUE(fs::exists(folder / "routewarden[4].html")) << "the new current file was deleted";
 }
 
 TEST(log_files, prepare_creates_the_folder_with_its_parents)
