@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -28,25 +27,19 @@ void touch(const fs::path& path, const wxDateTime& changed)
 
 }  // namespace
 
-TEST(log_files, name_runs_time_and_process_together_and_matches_the_pattern)
+TEST(log_files, name_runs_time_and_process_together_matches_the_pattern_and_takes_the_next_free_second)
 {
     EXPECT_EQ(log_file_name(1767596589u, 4242), "routewarden[17675965894242].html");
     EXPECT_EQ(log_file_name(4294967295u, 0), "routewarden[42949672950].html");
     EXPECT_TRUE(wxMatchWild(log_file_pattern, log_file_name(1, 2)));
     for (const char* other : {"routewarden.html", "xroutewarden[1].html", "routewarden[1].htm", "routewarden[1]_html"})
         EXPECT_FALSE(wxMatchWild(log_file_pattern, other)) << other;
-}
-
-TEST(log_files, a_name_already_taken_gives_way_to_the_next_free_second)
-{
+    // A name already taken gives way to the next free second.
     temp_home home;
-    const fs::path folder = home.path();
-    std::ofstream(folder / log_file_name(100, 7).ToStdString());
-    fs::create_directory(folder / log_file_name(101, 7).ToStdString());
-
-    EXPECT_EQ(free_log_file(folder.string(), 100, 7).GetFullName(), log_file_name(102, 7));
-    EXPECT_EQ(free_log_file(folder.string(), 100, 8).GetFullName(), log_file_name(100, 8)) << "another process";
-    EXPECT_EQ(free_log_file(folder.string(), 103, 7), wxFileName(folder.string(), log_file_name(103, 7)));
+    std::ofstream(home.path_of(log_file_name(100, 7).ToStdString()));
+    fs::create_directory(home.path_of(log_file_name(101, 7).ToStdString()));
+    EXPECT_EQ(free_log_file(home.path(), 100, 7), wxFileName(home.path(), log_file_name(102, 7)));
+    EXPECT_EQ(free_log_file(home.path(), 100, 8), wxFileName(home.path(), log_file_name(100, 8))) << "another process";
 }
 
 TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days)
@@ -109,36 +102,25 @@ TEST(log_files, clean_up_leaves_hidden_files_even_when_the_pattern_matches_them)
 TEST(log_files, clean_up_runs_at_once_and_then_every_period_sparing_the_current_file_of_the_time)
 {
     temp_home home;
-    const fs::path folder = home.path();
-    const wxDateTime month_ago = wxDateTime::Now() - wxTimeSpan::Days(30);
-    for (const char* name : {"routewarden[1].html", "routewarden[2].html"})
-        touch(folder / name, month_ago);
-    fs::path current = folder / "routewarden[2].html";
+    const auto old_file = [&](const char* name) {
+        touch(home.path_of(name), wxDateTime::Now() - wxTimeSpan::Days(30));
+        return fs::path(home.path_of(name));
+    };
+    const fs::path gone_at_start = old_file("routewarden[1].html"), first = old_file("routewarden[2].html");
+    fs::path current = first;
     const std::unique_ptr<wxEventLoopBase> loop(wxTheApp->GetTraits()->CreateEventLoop());
     const wxEventLoopActivator active(loop.get());
-    // Runs the loop, and with it the clean-up's timer, until the condition holds.
-    const auto within_seconds = [&](const std::function<bool()>& condition) {
-        const wxLongLong deadline = wxGetLocalTimeMillis() + 10000;
-        while (!condition() && wxGetLocalTimeMillis() < deadline)
-            loop->DispatchTimeout(100);
-        return condition();
-    };
-
-    const log_cleanup cleanup(folder.string(), [&] { return wxFileName(current.string()); },
-                              std::chrono::milliseconds(50));
-    EXPECT_FALSE(fs::exists(folder / "routewarden[1].html")) << "no clean-up at start";
-    EXPECT_TRUE(fs::exists(folder / "routewarden[2].html"));
-
-    touch(folder / "routewarden[3].html", month_ago);
-    EXPECT_TRUE(within_seconds([&] { return !fs::exists(folder / "routewarden[3].html"); }))
-        << "no clean-up within 10 s after start";
-    EXPECT_TRUE(fs::exists(folder / "routewarden[2].html")) << "the current file was deleted";
-
-    touch(folder / "routewarden[4].html", month_ago);
-    current = folder / "routewarden[4].html";
-    EXPECT_TRUE(within_seconds([&] { return !fs::exists(folder / "routewarden[2].html"); }))
-        << "the file before the current one was kept for more than 10 s";
-    EXPECT_TRUE(fs::exists(folder / "routewarden[4].html")) << "the new current file was deleted";
+    const log_cleanup cleanup(home.path(), [&] { return wxFileName(current.string()); }, std::chrono::milliseconds(50));
+    EXPECT_FALSE(fs::exists(gone_at_start)) << "no clean-up at start";
+    EXPECT_TRUE(fs::exists(first)) << "the current file was deleted at start";
+    // The timer runs with the loop; each clean-up asks for the current file anew.
+    const fs::path gone_later = old_file("routewarden[3].html");
+    current = old_file("routewarden[4].html");
+    const wxLongLong deadline = wxGetLocalTimeMillis() + 10000;
+    while ((fs::exists(gone_later) || fs::exists(first)) && wxGetLocalTimeMillis() < deadline)
+        loop->DispatchTimeout(100);
+    EXPECT_FALSE(fs::exists(gone_later) || fs::exists(first)) << "no clean-up within 10 s after start";
+    EXPECT_TRUE(fs::exists(current)) << "the current file was deleted";
 }
 
 TEST(log_files, prepare_creates_the_folder_with_its_parents)

@@ -21,6 +21,8 @@ namespace {
 class redirected : public testing::Test {
 protected:
     const std::string header = "<html>\n<table>\n<tbody>\n";
+    static std::wstring row(std::size_t n) { return L"<tr>\n<td>t</td>\n<td>" + std::to_wstring(n) + L"</td>\n</tr>\n"; }
+    static void append(log_page& to, const std::wstring& text) { to.append(text.data(), text.size()); }
     temp_home home;
     std::string path = home.path() + "/run.html";
     log_page page{wxFileName(path)};
@@ -36,7 +38,6 @@ protected:
 
 TEST_F(wide_streams_redirected, every_character_reaches_page_and_file_at_once)
 {
-    EXPECT_EQ(file_text(path), header);  // the page writes its own header
     std::wcout << L'a';
     std::wcout.put(L'b');
     EXPECT_EQ(file_text(path), header + "ab");  // no flush asked for
@@ -86,63 +87,37 @@ TEST_F(redirected, rows_become_items_however_the_text_is_split)
 
 TEST_F(redirected, keeps_the_newest_rows_while_the_file_keeps_every_row)
 {
-    const auto row = [](std::size_t n) { return L"<tr>\n<td>t</td>\n<td>" + std::to_wstring(n) + L"</td>\n</tr>\n"; };
     log_page small(wxFileName(home.path() + "/small.html"), 3);
-    std::wstring all;
-    for (std::size_t n = 0; n < 5; ++n)
-        all += row(n);
-    all += L"<tr>\n";
-    small.append(all.data(), all.size());  // rows dropped within one write too
-
+    const std::wstring all = row(0) + row(1) + row(2) + row(3) + row(4) + L"<tr>\n";
+    append(small, all);  // rows dropped within one write too
     EXPECT_EQ(small.item_count(), 4u) << "three rows and the one being written";
     EXPECT_EQ(small.dropped(), 2u);
     EXPECT_EQ(small.source(), header + wxString(row(2) + row(3) + row(4) + L"<tr>\n"));
     EXPECT_EQ(small.item_markup(0), L"<table>\n<tr>\n<td nowrap valign='top'>t</td>\n<td>2</td>\n</tr>\n");
     EXPECT_EQ(file_text(home.path() + "/small.html"), header + wxString(all).utf8_string());
-
-    for (std::size_t n = 0; n <= log_view_rows; ++n) {
-        const std::wstring text = row(n);
-        page.append(text.data(), text.size());
-    }
+    for (std::size_t n = 0; n <= log_view_rows; ++n)
+        append(page, row(n));
     EXPECT_EQ(page.item_count(), log_view_rows);
     EXPECT_EQ(page.dropped(), 1u);
-    EXPECT_EQ(page.item_markup(0), L"<table>\n<tr>\n<td nowrap valign='top'>t</td>\n<td>1</td>\n</tr>\n");
 }
 
 TEST_F(redirected, continues_in_a_new_file_with_the_header_after_the_row_that_passes_the_limit)
 {
-    namespace fs = std::filesystem;
-    const std::wstring row1 = L"<tr>\n<td>t</td>\n<td>one</td>\n</tr>\n";
-    const std::wstring row2 = L"<tr>\n<td>t</td>\n<td>two</td>\n</tr>\n";
-    const std::wstring row3 = L"<tr>\n<td>t</td>\n<td>three</td>\n</tr>\n";
-    const std::string row3_utf8 = wxString(row3).utf8_string();
-    const wxFileName first = new_log_file(home.path());
-    log_page small(first, log_view_rows, 90);  // the header and one row stay within it, a second passes it
-    const std::wstring writes[] = {row1 + row2 + row3.substr(0, 9), row3.substr(9)};
-    for (const std::wstring& text : writes)
-        small.append(text.data(), text.size());
+    // A file of exactly log_file_limit bytes goes on; the next row passes it.
+    const std::uintmax_t header_bytes = std::filesystem::file_size(path);  // its line ends "\r\n" on Windows
+    const std::uintmax_t row_bytes = 18 + 3 * (1 + (header_bytes - header.size()) / 3);  // as the big row's
+    append(page, L"<tr>\n<td>" + std::wstring(log_file_limit - header_bytes - row_bytes, L'x') + L"</td>\n</tr>\n");
+    EXPECT_EQ(std::filesystem::file_size(path), log_file_limit);
+    append(page, row(1) + row(2).substr(0, 9));
+    append(page, row(2).substr(9));
 
-    const wxFileName next = small.current_file();
-    EXPECT_NE(next, first);
-    EXPECT_EQ(next.GetPath(), first.GetPath());
-    EXPECT_TRUE(wxMatchWild(log_file_pattern, next.GetFullName()));
-    EXPECT_TRUE(next.GetFullName().EndsWith(wxString::Format("%lu].html", wxGetProcessId())));
-    EXPECT_EQ(file_text(first.GetFullPath().ToStdString()), header + wxString(row1 + row2).utf8_string());
-    EXPECT_EQ(file_text(next.GetFullPath().ToStdString()), header + row3_utf8) << "split mid-row";
-    EXPECT_EQ(small.source(), header + wxString(row1 + row2 + row3)) << "the page goes on as before";
-
-    // The real limit: a file of exactly log_file_limit bytes goes on, the next row passes it.
-    const std::uintmax_t header_bytes = fs::file_size(path);
-    const std::uintmax_t line_end_bytes = 1 + (header_bytes - header.size()) / 3;  // "\r\n" on Windows
-    const std::wstring big = L"<tr>\n<td>" + std::wstring(log_file_limit - header_bytes - 18 - 3 * line_end_bytes, L'x') +
-                             L"</td>\n</tr>\n";
-    page.append(big.data(), big.size());
-    EXPECT_EQ(fs::file_size(path), log_file_limit);
-    EXPECT_EQ(page.current_file(), wxFileName(path));
-    page.append(row3.data(), row3.size());
-    EXPECT_GT(fs::file_size(path), log_file_limit);
-    EXPECT_NE(page.current_file(), wxFileName(path));
-    EXPECT_EQ(file_text(page.current_file().GetFullPath().ToStdString()), header);
+    const wxString next = page.current_file().GetFullName();  // in the same folder
+    EXPECT_EQ(page.current_file(), wxFileName(wxFileName(path).GetPath(), next));
+    EXPECT_TRUE(wxMatchWild(log_file_pattern, next) && next.EndsWith(wxString::Format("%lu].html", wxGetProcessId()))) << next;
+    const std::string first_text = file_text(path), row1 = wxString(row(1)).utf8_string();
+    EXPECT_EQ(first_text.substr(first_text.size() - row1.size()), row1);
+    EXPECT_EQ(file_text(page.current_file().GetFullPath().ToStdString()), header + wxString(row(2)).utf8_string())
+        << "a row split over two files";
 }
 
 TEST(log_page, works_without_its_file)

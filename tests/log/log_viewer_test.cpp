@@ -145,33 +145,25 @@ TEST_F(log_viewer_test, keeps_the_newest_rows_and_shifts_the_rows_in_sight_the_s
     view = new log_viewer(frame, wxFileName(path), 60);
     frame->SendSizeEvent();
     // Every third row is three lines high, so a height left at its old position shows.
-    int written = 0;
-    const auto write = [&](int rows) {
-        for (int i = 0; i < rows; ++i, ++written)
-            log_info(wxString::Format(written % 3 == 0 ? "row %d<br>tall<br>tall" : "row %d", written));
+    const auto write = [](int from, int to) {
+        for (int n = from; n < to; ++n)
+            log_info(wxString::Format(n % 3 == 0 ? "row %d<br>tall<br>tall" : "row %d", n));
     };
     const auto caught_up = [&](std::size_t dropped) {
         return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; });
     };
-    write(100);
+    write(0, 100);
     ASSERT_TRUE(caught_up(40)) << "shows " << view->GetItemCount() << " rows after dropping " << view->dropped_rows();
     EXPECT_EQ(view->GetVisibleRowsEnd(), 60u) << "the newest row left out of sight";
-    EXPECT_EQ(view->page_source().Find("'blue'>row 39<"), wxNOT_FOUND);
-    EXPECT_NE(view->page_source().Find("'blue'>row 40<"), wxNOT_FOUND);
-    EXPECT_NE(file_text(path).find("'blue'>row 0<"), std::string::npos) << "the file keeps every row";
-
     view->ScrollToRow(20);
     view->SetSelection(25);
-    settle();
-    write(7);
+    write(100, 107);
     ASSERT_TRUE(caught_up(47)) << "shows " << view->GetItemCount() << " rows after dropping " << view->dropped_rows();
     EXPECT_EQ(view->GetVisibleRowsBegin(), 13u);
     EXPECT_EQ(view->GetSelection(), 18);
     const std::size_t first = view->GetVisibleRowsBegin(), end = view->GetVisibleRowsEnd();
-    ASSERT_GT(end, first + 3);
     const auto tall = [](std::size_t item) { return (item + 47) % 3 == 0; };
-    const std::size_t low_item = tall(first) ? first + 1 : first;
-    const wxCoord low = view->GetItemRect(low_item).height;
+    const wxCoord low = view->GetItemRect(tall(first) ? first + 1 : first).height;
     for (std::size_t item = first; item < end; ++item)
         EXPECT_EQ(view->GetItemRect(item).height > low, tall(item)) << "item " << item << " is row " << item + 47;
 }
