@@ -44,7 +44,11 @@ int main(int argc, char** argv)
     if (!wxEntryStart(argc, argv))
         return 2;
     {
-        const wxFileName file(wxFileName::GetTempDir(), "log_view_benchmark.html");
+        // A folder of its own: past 10 MB the log continues in further files beside the first.
+        const wxString folder =
+            wxFileName::GetTempDir() + wxFILE_SEP_PATH + wxString::Format("log_view_benchmark-%lu", wxGetProcessId());
+        wxFileName::Mkdir(folder);
+        const wxFileName file(folder, "log_view_benchmark.html");
         auto* frame = new wxFrame(nullptr, wxID_ANY, "log view benchmark", wxDefaultPosition, wxSize(900, 700));
         auto* view = new log_viewer(frame, file);
         long paints = 0;
@@ -84,7 +88,7 @@ int main(int argc, char** argv)
         std::printf("rows shown %zu (%zu dropped), page %zu characters, %ld paints\n", view->GetItemCount(),
                     view->dropped_rows(), view->page_source().length(), paints);
         frame->Destroy();
-        wxRemoveFile(file.GetFullPath());
+        wxFileName::Rmdir(folder, wxPATH_RMDIR_RECURSIVE);
     }
     wxEntryCleanup();
     return 0;
