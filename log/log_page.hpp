@@ -37,7 +37,7 @@ public:
     std::size_t item_count() const;
     // The item's markup for showing it on its own as a one-row table.
     wxString item_markup(std::size_t item) const;
-    // The rows dropped from the front so far: the item that was n is n - dropped() now.
+    // The rows dropped from the front so far; each moved every later item one place forward.
     std::size_t dropped() const { return dropped_; }
     // The log file being written.
     const wxFileName& current_file() const { return current_file_; }
