@@ -13,6 +13,7 @@
 #include "coordinates/timer_thread.hpp"
 #include "delivery/delivery_store.hpp"
 #include "delivery/process_messages_thread.hpp"
+#include "log/log_cleanup.hpp"
 #include "log/log_files.hpp"
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
@@ -66,8 +67,8 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     aui_manager.SetManagedWindow(this);
 
     log_file_name = prepare_log_file();
-    remove_old_logs(log_file_name.GetPath(), log_file_pattern);
     create_log_view();
+    log_cleanup_ = std::make_unique<log_cleanup>(log_file_name.GetPath(), [this] { return log_view->current_file(); });
 
     create_config_folder();
     CallAfter(&routewarden_frame::watch_config_folder);

@@ -19,6 +19,7 @@
 #include "coordinates/poll_timing.hpp"
 
 class delivery_store;
+class log_cleanup;
 class log_viewer;
 class process_messages_thread;
 class taskbar_icon;
@@ -84,6 +85,8 @@ private:
     wxAuiManager aui_manager;
     wxFileName log_file_name;
     log_viewer* log_view = nullptr;
+    // Deletes week-old log files at start and daily, never the one being written.
+    std::unique_ptr<log_cleanup> log_cleanup_;
     wxFileName config_file;
     setting_defaults defaults;
     wxSharedPtr<wxFileConfig> config;

@@ -22,33 +22,49 @@ wxString log_file_name(std::uint32_t time, unsigned long pid)
     return wxString::Format("routewarden[%u%lu].html", static_cast<unsigned>(time), pid);
 }
 
+wxFileName free_log_file(const wxString& folder, std::uint32_t time, unsigned long pid)
+{
+    wxFileName file(folder, log_file_name(time, pid));
+    while (file.Exists())
+        file.SetFullName(log_file_name(++time, pid));
+    return file;
+}
+
+wxFileName new_log_file(const wxString& folder)
+{
+    return free_log_file(folder, static_cast<std::uint32_t>(std::time(nullptr)), wxGetProcessId());
+}
+
 wxFileName prepare_log_file()
 {
     wxFileName file(wxFileName::GetHomeDir(), wxEmptyString);
     file.AppendDir("Quillbank");
     file.AppendDir("log");
-    file.SetFullName(log_file_name(static_cast<std::uint32_t>(std::time(nullptr)), wxGetProcessId()));
 
     const wxString folder = file.GetPath(wxPATH_GET_VOLUME);
     const wxLogNull reported_below;  // the toolkit's own message would come on top of ours
     if (!wxFileName::DirExists(folder) && !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
         throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString(wxConvUTF8));
-    return file;
+    return new_log_file(folder);
 }
 
-void remove_old_logs(const wxString& folder, const wxString& pattern)
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep)
 {
-    remove_old_logs(folder, pattern, [] { return wxDateTime::UNow(); });
+    remove_old_logs(folder, pattern, keep, [] { return wxDateTime::UNow(); });
 }
 
-void remove_old_logs(const wxString& folder, const wxString& pattern, const std::function<wxDateTime()>& now)
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep,
+                     const std::function<wxDateTime()>& now)
 {
     const wxLogNull silent;  // failures here are not reported
     wxArrayString files;
     // Plain, visible files of this folder only: no wxDIR_DIRS, no wxDIR_HIDDEN, no descent.
     wxDir::GetAllFiles(folder, &files, pattern, wxDIR_FILES);
     for (const wxString& path : files) {
-        const wxDateTime changed = wxFileName(path).GetModificationTime();
+        const wxFileName file(path);
+        if (file.SameAs(keep))
+            continue;
+        const wxDateTime changed = file.GetModificationTime();
         if (!changed.IsValid())
             continue;
         // Whole seconds on both sides: the file system's time has no milliseconds here, so a clock

@@ -6,7 +6,8 @@
 #include <wx/filename.h>
 #include <wx/string.h>
 
-// One HTML log file per run, in <home>/Quillbank/log.
+// The HTML log files of a run, in <home>/Quillbank/log: one to begin with, and another each
+// time the one being written grows too big.
 
 // "routewarden[*].html": the wildcard pattern of every name log_file_name gives.
 extern const wxString log_file_pattern;
@@ -14,12 +15,21 @@ extern const wxString log_file_pattern;
 // "routewarden[<time><pid>].html", the two numbers in decimal with nothing between them.
 wxString log_file_name(std::uint32_t time, unsigned long pid);
 
-// This run's log file in the log folder, the folder (with missing parents) created when
+// The first name log_file_name gives for pid at time or a later second that no file in folder
+// holds yet: a run that continues in a new file within the same second takes the next second.
+wxFileName free_log_file(const wxString& folder, std::uint32_t time, unsigned long pid);
+
+// free_log_file for now and this process.
+wxFileName new_log_file(const wxString& folder);
+
+// This run's first log file in the log folder, the folder (with missing parents) created when
 // missing. Throws std::runtime_error with the translated "Error creating log dir [%s]".
 wxFileName prepare_log_file();
 
-// Deletes the files in folder matching pattern whose last change lies more than seven days back.
-void remove_old_logs(const wxString& folder, const wxString& pattern);
+// Deletes the files in folder matching pattern whose last change lies more than seven days back,
+// except keep.
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep);
 
 // The same with the clock given, asked anew for every file.
-void remove_old_logs(const wxString& folder, const wxString& pattern, const std::function<wxDateTime()>& now);
+void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep,
+                     const std::function<wxDateTime()>& now);

@@ -1,6 +1,6 @@
 #include "log/log_viewer.hpp"
 
-#include <iostream>
+#include <algorithm>
 
 namespace {
 
@@ -11,9 +11,9 @@ constexpr int catch_up_ms = 100;
 
 }  // namespace
 
-log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file)
+log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file, std::size_t max_rows)
     : wxHtmlListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, "htmlWindow"),
-      page_(log_file),
+      page_(log_file, max_rows),
       cout_redirector_(*this),
       cerr_redirector_(*this)
 {
@@ -31,9 +31,6 @@ log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file)
         event.Skip();
     });
     catch_up_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { show_new_text(); });
-    std::wcout << L"<html>" << std::endl;
-    std::wcout << L"<table>" << std::endl;
-    std::wcout << L"<tbody>" << std::endl;
 }
 
 // The streams get their buffers back (error stream first) before the page and its file go.
@@ -46,7 +43,9 @@ wxString log_viewer::page_source() const
 
 wxString log_viewer::OnGetItem(std::size_t item) const
 {
-    return page_.item_markup(item);
+    // Until the view catches up, a row the page dropped shows empty; its height goes with it.
+    const std::size_t dropped = dropped_unshown();
+    return item < dropped ? wxString() : page_.item_markup(item - dropped);
 }
 
 wxCoord log_viewer::OnMeasureItem(std::size_t item) const
@@ -81,22 +80,41 @@ bool log_viewer::newest_in_sight() const
     return GetItemCount() == 0 || GetVisibleRowsEnd() >= GetItemCount();
 }
 
+std::size_t log_viewer::dropped_unshown() const
+{
+    return page_.dropped() - dropped_shown_;
+}
+
 void log_viewer::show_new_text()
 {
     const std::size_t shown = GetItemCount();
-    const std::size_t count = page_.item_count();
     const bool follow = newest_in_sight();
+    const std::size_t first_in_sight = GetVisibleRowsBegin();
+    const int selection = GetSelection();
+    // Dropped rows the view never showed shift nothing.
+    const std::size_t gone = std::min(dropped_unshown(), shown);
+    dropped_shown_ = page_.dropped();
+    const std::size_t count = page_.item_count();
+
+    heights_.erase(heights_.begin(), heights_.begin() + static_cast<std::ptrdiff_t>(std::min(gone, heights_.size())));
     // The last item shown may have grown since; the ones before it never change, so their
-    // layouts stay cached (wxHtmlListBox::SetItemCount would drop them all).
-    if (shown > 0) {
-        forget_height(shown - 1);
-        RefreshRow(shown - 1);
+    // heights stay cached, and their layouts too while no row goes (wxHtmlListBox::SetItemCount
+    // drops the layouts, which are kept by position).
+    if (shown > gone) {
+        forget_height(shown - gone - 1);
+        RefreshRow(shown - gone - 1);
     }
-    if (count != shown)
+    if (gone > 0)
+        wxHtmlListBox::SetItemCount(count);
+    else if (count != shown)
         wxVListBox::SetItemCount(count);
+    if (gone > 0 && selection != wxNOT_FOUND)
+        SetSelection(static_cast<std::size_t>(selection) >= gone ? selection - static_cast<int>(gone) : wxNOT_FOUND);
     // Changing the count repaints nothing, and scrolling only when the position changes.
-    if (follow && count > 0) {
+    if (follow && count > 0)
         ScrollToRow(count - 1);
+    else if (gone > 0)
+        ScrollToRow(first_in_sight - std::min(first_in_sight, gone));
+    if (follow || gone > 0)
         Refresh();
-    }
 }

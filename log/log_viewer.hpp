@@ -1,6 +1,6 @@
 #pragma once
 #include <cstddef>
-#include <vector>
+#include <deque>
 
 #include <wx/filename.h>
 #include <wx/htmllbox.h>
@@ -12,16 +12,21 @@
 
 // The running log: while it lives, everything written to the standard wide output and error
 // streams goes to its page and to the log file. Each row is laid out on its own, and only
-// when shown, so a new row costs the same however long the log is. The display catches up
-// with a short delay, so a burst of rows is laid out and painted once; when the newest row
-// is in sight it stays in sight.
+// when shown, so a new row costs the same however long the log is; the view shows the newest
+// max_rows rows. The display catches up with a short delay, so a burst of rows is laid out and
+// painted once; when the newest row is in sight it stays in sight, and otherwise the rows in
+// sight and the selected row stay as they were while older rows go.
 class log_viewer : public wxHtmlListBox, private log_sink {
 public:
-    log_viewer(wxWindow* parent, const wxFileName& log_file);
+    log_viewer(wxWindow* parent, const wxFileName& log_file, std::size_t max_rows = log_view_rows);
     ~log_viewer() override;
 
-    // Exactly the characters written since the view was created.
+    // The page header and the rows the page keeps, as written.
     wxString page_source() const;
+    // The rows the view has let go from its front, as of its last catch-up.
+    std::size_t dropped_rows() const { return dropped_shown_; }
+    // The log file being written now.
+    const wxFileName& current_file() const { return page_.current_file(); }
 
 protected:
     wxString OnGetItem(std::size_t item) const override;
@@ -34,12 +39,15 @@ protected:
 private:
     void append(const wchar_t* text, std::size_t length) override;
     bool newest_in_sight() const;
+    // The rows the page dropped that the view still shows: its items are the page's shifted by these.
+    std::size_t dropped_unshown() const;
     void show_new_text();
     void forget_height(std::size_t item);
 
     // Declared first, so it outlives the redirectors that start it.
     wxTimer catch_up_;
-    mutable std::vector<wxCoord> heights_;  // per row, unknown_height until measured
+    mutable std::deque<wxCoord> heights_;  // per row, unknown_height until measured
+    std::size_t dropped_shown_ = 0;
     int laid_out_width_ = 0;
     log_page page_;
     ui_redirector_cout cout_redirector_;

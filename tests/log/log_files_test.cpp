@@ -2,11 +2,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
+#include <wx/app.h>
+#include <wx/apptrait.h>
+#include <wx/evtloop.h>
 #include <wx/filefn.h>
 #include <wx/utils.h>
 
+#include "log/log_cleanup.hpp"
 #include "log/log_files.hpp"
 #include "temp_home.hpp"
 
@@ -22,13 +27,19 @@ void touch(const fs::path& path, const wxDateTime& changed)
 
 }  // namespace
 
-TEST(log_files, name_runs_time_and_process_together_and_matches_the_pattern)
+TEST(log_files, name_runs_time_and_process_together_matches_the_pattern_and_takes_the_next_free_second)
 {
     EXPECT_EQ(log_file_name(1767596589u, 4242), "routewarden[17675965894242].html");
     EXPECT_EQ(log_file_name(4294967295u, 0), "routewarden[42949672950].html");
     EXPECT_TRUE(wxMatchWild(log_file_pattern, log_file_name(1, 2)));
     for (const char* other : {"routewarden.html", "xroutewarden[1].html", "routewarden[1].htm", "routewarden[1]_html"})
         EXPECT_FALSE(wxMatchWild(log_file_pattern, other)) << other;
+    // A name already taken gives way to the next free second.
+    temp_home home;
+    std::ofstream(home.path_of(log_file_name(100, 7).ToStdString()));
+    fs::create_directory(home.path_of(log_file_name(101, 7).ToStdString()));
+    EXPECT_EQ(free_log_file(home.path(), 100, 7), wxFileName(home.path(), log_file_name(102, 7)));
+    EXPECT_EQ(free_log_file(home.path(), 100, 8), wxFileName(home.path(), log_file_name(100, 8))) << "another process";
 }
 
 TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days)
@@ -43,16 +54,19 @@ TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days
     fs::create_directory(folder / "routewarden[3].html");
     fs::create_directory(folder / "sub");
     touch(folder / "sub" / "routewarden[4].html", now - week * 10);
+    touch(folder / "routewarden[5].html", now - week * 10);
 
     int clock_reads = 0;
-    remove_old_logs(folder.string(), log_file_pattern, [&] { ++clock_reads; return now; });
+    remove_old_logs(folder.string(), log_file_pattern, wxFileName((folder / "routewarden[5].html").string()),
+                    [&] { ++clock_reads; return now; });
 
     EXPECT_TRUE(fs::exists(folder / "routewarden[1].html"));
     EXPECT_FALSE(fs::exists(folder / "routewarden[2].html"));
     EXPECT_TRUE(fs::exists(folder / "notes.html"));
     EXPECT_TRUE(fs::is_directory(folder / "routewarden[3].html"));
     EXPECT_TRUE(fs::exists(folder / "sub" / "routewarden[4].html"));
-    EXPECT_EQ(clock_reads, 2);  // once per listed file
+    EXPECT_TRUE(fs::exists(folder / "routewarden[5].html")) << "the file being written";
+    EXPECT_EQ(clock_reads, 2);  // once per listed file but the one kept
 }
 
 TEST(log_files, clean_up_counts_whole_seconds_of_a_clock_that_has_milliseconds)
@@ -65,7 +79,7 @@ TEST(log_files, clean_up_counts_whole_seconds_of_a_clock_that_has_milliseconds)
     touch(folder / "routewarden[1].html", now_second - week);  // 604,800.9 s by the clock: seven days
     touch(folder / "routewarden[2].html", now_second - week - wxTimeSpan::Seconds(1));
 
-    remove_old_logs(folder.string(), log_file_pattern, [&] { return now; });
+    remove_old_logs(folder.string(), log_file_pattern, wxFileName(), [&] { return now; });
 
     EXPECT_TRUE(fs::exists(folder / "routewarden[1].html"));
     EXPECT_FALSE(fs::exists(folder / "routewarden[2].html"));
@@ -79,10 +93,34 @@ TEST(log_files, clean_up_leaves_hidden_files_even_when_the_pattern_matches_them)
     touch(folder / ".old.html", now - wxTimeSpan::Days(30));
     touch(folder / "old.html", now - wxTimeSpan::Days(30));
 
-    remove_old_logs(folder.string(), "*.html", [&] { return now; });
+    remove_old_logs(folder.string(), "*.html", wxFileName(), [&] { return now; });
 
     EXPECT_TRUE(fs::exists(folder / ".old.html"));
     EXPECT_FALSE(fs::exists(folder / "old.html"));
+}
+
+TEST(log_files, clean_up_runs_at_once_and_then_every_period_sparing_the_current_file_of_the_time)
+{
+    temp_home home;
+    const auto old_file = [&](const char* name) {
+        touch(home.path_of(name), wxDateTime::Now() - wxTimeSpan::Days(30));
+        return fs::path(home.path_of(name));
+    };
+    const fs::path gone_at_start = old_file("routewarden[1].html"), first = old_file("routewarden[2].html");
+    fs::path current = first;
+    const std::unique_ptr<wxEventLoopBase> loop(wxTheApp->GetTraits()->CreateEventLoop());
+    const wxEventLoopActivator active(loop.get());
+    const log_cleanup cleanup(home.path(), [&] { return wxFileName(current.string()); }, std::chrono::milliseconds(50));
+    EXPECT_FALSE(fs::exists(gone_at_start)) << "no clean-up at start";
+    EXPECT_TRUE(fs::exists(first)) << "the current file was deleted at start";
+    // The timer runs with the loop; each clean-up asks for the current file anew.
+    const fs::path gone_later = old_file("routewarden[3].html");
+    current = old_file("routewarden[4].html");
+    const wxLongLong deadline = wxGetLocalTimeMillis() + 10000;
+    while ((fs::exists(gone_later) || fs::exists(first)) && wxGetLocalTimeMillis() < deadline)
+        loop->DispatchTimeout(100);
+    EXPECT_FALSE(fs::exists(gone_later) || fs::exists(first)) << "no clean-up within 10 s after start";
+    EXPECT_TRUE(fs::exists(current)) << "the current file was deleted";
 }
 
 TEST(log_files, prepare_creates_the_folder_with_its_parents)

@@ -139,6 +139,35 @@ TEST_F(log_viewer_test, follows_new_rows_only_while_the_newest_is_in_sight)
     EXPECT_EQ(view->GetVisibleRowsBegin(), 10u);
 }
 
+TEST_F(log_viewer_test, keeps_the_newest_rows_and_shifts_the_rows_in_sight_the_selection_and_the_heights)
+{
+    delete view;  // at once: the frame lays out its only child
+    view = new log_viewer(frame, wxFileName(path), 60);
+    frame->SendSizeEvent();
+    // Every third row is three lines high, so a height left at its old position shows.
+    const auto write = [](int from, int to) {
+        for (int n = from; n < to; ++n)
+            log_info(wxString::Format(n % 3 == 0 ? "row %d<br>tall<br>tall" : "row %d", n));
+    };
+    const auto caught_up = [&](std::size_t dropped) {
+        return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; });
+    };
+    write(0, 100);
+    ASSERT_TRUE(caught_up(40)) << "shows " << view->GetItemCount() << " rows after dropping " << view->dropped_rows();
+    EXPECT_EQ(view->GetVisibleRowsEnd(), 60u) << "the newest row left out of sight";
+    view->ScrollToRow(20);
+    view->SetSelection(25);
+    write(100, 107);
+    ASSERT_TRUE(caught_up(47)) << "shows " << view->GetItemCount() << " rows after dropping " << view->dropped_rows();
+    EXPECT_EQ(view->GetVisibleRowsBegin(), 13u);
+    EXPECT_EQ(view->GetSelection(), 18);
+    const std::size_t first = view->GetVisibleRowsBegin(), end = view->GetVisibleRowsEnd();
+    const auto tall = [](std::size_t item) { return (item + 47) % 3 == 0; };
+    const wxCoord low = view->GetItemRect(tall(first) ? first + 1 : first).height;
+    for (std::size_t item = first; item < end; ++item)
+        EXPECT_EQ(view->GetItemRect(item).height > low, tall(item)) << "item " << item << " is row " << item + 47;
+}
+
 TEST_F(log_viewer_test, rows_written_before_the_window_was_ever_shown_appear_with_it)
 {
     view->Destroy();
