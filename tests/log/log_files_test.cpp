@@ -108,7 +108,7 @@ TEST(log_files, clean_up_runs_at_once_and_then_every_period_sparing_the_current_
     };
     const fs::path gone_at_start = old_file("routewarden[1].html"), first = old_file("routewarden[2].html");
     fs::path current = first;
-    const std::unique_ptr<wxEventLoopBase> loop(wxTheApp->GetTraits()->CreateEventLoop());
+    const std::unique_ptr<wxEventLoopBase> loop(wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop());
     const wxEventLoopActivator active(loop.get());
     const log_cleanup cleanup(home.path(), [&] { return wxFileName(current.string()); }, std::chrono::milliseconds(50));
     EXPECT_FALSE(fs::exists(gone_at_start)) << "no clean-up at start";
