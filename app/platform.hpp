@@ -4,6 +4,8 @@
 #include <wx/filename.h>
 #include <wx/string.h>
 
+class wxIcon;
+
 namespace platform {
 
 // Narrow texts (exception descriptions among them) are converted with the user's character
@@ -30,5 +32,23 @@ wxString machine_preset(const char* key);
 // From now on such a request ends the process at once with the exit code. For the boxes of a
 // start that ends anyway, whose button leads to that end: there is no window to close.
 void exit_on_termination_request(int code);
+
+// The toolkit's tray icon class, whose set_icon also takes an icon that the shell shows on its own:
+// Windows' shell adds it again by itself when its taskbar is made anew, even after the toolkit's
+// add failed. The toolkit does not note that, and its every later add would fail as a duplicate.
+template <class Toolkit_icon> class tray_icon : public Toolkit_icon {
+protected:
+    // IsIconInstalled() tells whether it worked.
+    void set_icon(const wxIcon& picture, const wxString& tooltip)
+    {
+        if (this->SetIcon(picture, tooltip) || this->IsIconInstalled())
+            return;
+#ifdef __WXMSW__
+        this->m_iconAdded = true; // the next set changes the icon rather than adding it
+        if (!this->SetIcon(picture, tooltip))
+            this->m_iconAdded = false;
+#endif
+    }
+};
 
 }

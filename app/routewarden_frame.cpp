@@ -73,8 +73,8 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     create_config_folder();
     CallAfter(&routewarden_frame::watch_config_folder);
     write_start_rows();
-    if (!tray_icon->docked())
-        log_error(escape_html(_("Tray icon could not be shown")));
+    if (!tray_icon->IsIconInstalled())
+        log_tray_icon();
     read_presets();
     open_config();
 
@@ -233,7 +233,16 @@ void routewarden_frame::on_tracking_report(wxThreadEvent& event)
 void routewarden_frame::track(tracking_report kind, long number, const wxString& text)
 {
     tracking.take(kind, number, text, wxDateTime::Now());
-    tray_icon->show_state(tracking.failing(), tracking.tooltip(GetTitle()));
+    if (tray_icon->show_state(tracking.failing(), tracking.tooltip(GetTitle())))
+        log_tray_icon();
+}
+
+void routewarden_frame::log_tray_icon()
+{
+    if (tray_icon->IsIconInstalled())
+        log_info(escape_html(_("Tray icon shown")));
+    else
+        log_error(escape_html(_("Tray icon could not be shown")));
 }
 
 void routewarden_frame::on_config_changed(wxFileSystemWatcherEvent&)

@@ -52,6 +52,8 @@ private:
     // The tray icon's tooltip and picture follow the workers' reports.
     void on_tracking_report(wxThreadEvent& event);
     void track(tracking_report kind, long number, const wxString& text = {});
+    // Whether the tray icon is shown: at start only when it is not, later at each change.
+    void log_tray_icon();
     void on_config_changed(wxFileSystemWatcherEvent& event);
     // Reloads and re-applies the settings when the file has a new modification time.
     void apply_config_change();

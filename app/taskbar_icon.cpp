@@ -47,7 +47,7 @@ wxEND_EVENT_TABLE()
 
 taskbar_icon::taskbar_icon(const wxString& tooltip) : tooltip_(tooltip)
 {
-    docked_ = SetIcon(globe_icon(false), tooltip);
+    set_icon(globe_icon(false), tooltip);
 }
 
 taskbar_icon::~taskbar_icon()
@@ -55,14 +55,17 @@ taskbar_icon::~taskbar_icon()
     RemoveIcon();
 }
 
-void taskbar_icon::show_state(bool failing, const wxString& tooltip)
+bool taskbar_icon::show_state(bool failing, const wxString& tooltip)
 {
-    // Every cycle reports; the icon is set again only when it would look different.
-    if (!docked_ || (failing == failing_ && tooltip == tooltip_))
-        return;
+    // Every cycle reports; the icon is set again when it would look different, or while it is
+    // not docked: at sign-in the shell may not take it yet.
+    const bool was_docked = IsIconInstalled();
+    if (was_docked && failing == failing_ && tooltip == tooltip_)
+        return false;
     failing_ = failing;
     tooltip_ = tooltip;
-    SetIcon(globe_icon(failing), tooltip);
+    set_icon(globe_icon(failing), tooltip);
+    return IsIconInstalled() != was_docked;
 }
 
 wxMenu* taskbar_icon::CreatePopupMenu()

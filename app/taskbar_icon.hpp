@@ -2,17 +2,17 @@
 // The notification-area icon: the way to the hidden main window, the options and the exit.
 #include <wx/taskbar.h>
 
-class taskbar_icon : public wxTaskBarIcon {
+#include "app/platform.hpp"
+
+class taskbar_icon : public platform::tray_icon<wxTaskBarIcon> {
 public:
-    // Docks the globe with the tooltip.
+    // Docks the globe with the tooltip; IsIconInstalled() tells whether it is docked.
     explicit taskbar_icon(const wxString& tooltip);
     ~taskbar_icon() override;
 
-    // False when the globe could not be docked; the window says so once its log exists.
-    bool docked() const { return docked_; }
-
-    // The globe, with a red mark while tracking is failing, and the tooltip; main thread.
-    void show_state(bool failing, const wxString& tooltip);
+    // The globe, with a red mark while tracking is failing, and the tooltip; main thread. While the
+    // globe is not docked, each call tries again. True when IsIconInstalled() changed.
+    bool show_state(bool failing, const wxString& tooltip);
 
 protected:
     wxMenu* CreatePopupMenu() override;
@@ -23,7 +23,6 @@ private:
     void on_setup(wxCommandEvent& event);
     void on_exit(wxCommandEvent& event);
 
-    bool docked_ = false;
     bool failing_ = false;
     wxString tooltip_;
 

@@ -46,6 +46,8 @@ process_messages_thread::process_messages_thread(wxEvtHandler* owner, delivery_s
     curl_easy_setopt(handle_, CURLOPT_TIMEOUT, transfer_timeout_seconds);
     // Decode gzip or deflate answers; the request's own Accept-Encoding header stays the one sent.
     curl_easy_setopt(handle_, CURLOPT_ACCEPT_ENCODING, "");
+    // Set on every platform: only Schannel (Windows) reads the bit, other TLS backends ignore it.
+    curl_easy_setopt(handle_, CURLOPT_SSL_OPTIONS, tls_options);
     curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &process_messages_thread::on_progress);
     curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, this);

@@ -31,6 +31,11 @@ public:
     // Main thread, before the start or while running; the next transfer uses the new values.
     void load_settings(wxConfigBase& config, const setting_defaults& defaults);
 
+    // The TLS options of every transfer: certificate revocation is checked on a best-effort basis.
+    // A certificate known to be revoked is refused; an unreachable revocation server or a missing
+    // revocation list is no failure, where Windows' own default fails on both.
+    static constexpr long tls_options = CURLSSLOPT_REVOKE_BEST_EFFORT;
+
 private:
     // Wakes a waiting sender; the progress callback aborts a transfer in flight.
     void wake() override;

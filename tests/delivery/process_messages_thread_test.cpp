@@ -161,6 +161,8 @@ TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_an
                                {"Content-Type", "application/json"},
                                {"X-API-Key", "mv4pzkatrwqyenhlbu"}}));
     EXPECT_TRUE(texts(EVT_LOG_ERROR).empty());
+    EXPECT_EQ(process_messages_thread::tls_options, CURLSSLOPT_REVOKE_BEST_EFFORT)
+        << "revocation checked on a best-effort basis only; CURLSSLOPT_NO_REVOKE would take a revoked certificate";
 }
 
 TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failures)

@@ -12,6 +12,8 @@
  *                 followed by an empty line, in UTF-8.
  *   hold <file>   opens the file (made if missing) without sharing it, as a backup or scanning
  *                 program may, prints "held" and keeps it open until the helper is ended.
+ *   busy_shell [announce]  a notification area not ready yet, as at sign-in: refuses every icon
+ *                 until closed; then tells the programs that the shell's taskbar is new, if asked.
  * Exit code 1 when the process, the window or the file is not found. */
 #include <windows.h>
 #include <commctrl.h>
@@ -125,6 +127,21 @@ static int hold(const char* path)
     return 0;
 }
 
+/* A window of the shell's class, found before the real one: the default answer refuses an icon. */
+static int busy_shell(BOOL announce)
+{
+    WNDCLASSW tray = {.lpfnWndProc = DefWindowProcW, .lpszClassName = L"Shell_TrayWnd"};
+    HWND window;
+    MSG message;
+    if (!RegisterClassW(&tray) || !(window = CreateWindowW(tray.lpszClassName, NULL, WS_POPUP, 0, 0, 0, 0, 0, 0, 0, 0)))
+        return 1;
+    printf("busy\n");
+    fflush(stdout);
+    while (IsWindow(window) && GetMessageW(&message, NULL, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return announce && !PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+}
+
 int main(int argc, char** argv)
 {
     const char* action = argc > 1 ? argv[1] : "";
@@ -134,6 +151,8 @@ int main(int argc, char** argv)
     }
     if (strcmp(action, "hold") == 0 && argc > 2)
         return hold(argv[2]);
+    if (strcmp(action, "busy_shell") == 0)
+        return busy_shell(argc > 2 && strcmp(argv[2], "announce") == 0);
     agent = process_named("routewarden.exe");
     if (!agent) {
         fprintf(stderr, "routewarden.exe is not running\n");
@@ -158,6 +177,7 @@ int main(int argc, char** argv)
         return !PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), 0), 0);
     if (strcmp(action, "close") == 0)
         return !PostMessageW(main_window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | hold <file> | tooltip\n");
+    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | hold <file> | tooltip"
+                    " | busy_shell [announce]\n");
     return 2;
 }
