@@ -54,9 +54,9 @@ wxEND_EVENT_TABLE()
 
 routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size,
                                      poll_timing timing)
-    : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style), timing(timing)
+    : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style), timing_(timing)
 {
-    tray_icon = std::make_unique<taskbar_icon>(tracking.tooltip(GetTitle()));
+    tray_icon_ = std::make_unique<taskbar_icon>(tracking_.tooltip(GetTitle()));
 
     Bind(EVT_LOG_INFO, &routewarden_frame::on_thread_info, this);
     Bind(EVT_LOG_ERROR, &routewarden_frame::on_thread_error, this);
@@ -64,61 +64,61 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     Bind(EVT_TRACKING_REPORT, &routewarden_frame::on_tracking_report, this);
 
     create_menu_and_status_bar();
-    aui_manager.SetManagedWindow(this);
+    aui_manager_.SetManagedWindow(this);
 
-    log_file_name = prepare_log_file();
+    log_file_name_ = prepare_log_file();
     create_log_view();
-    log_cleanup_ = std::make_unique<log_cleanup>(log_file_name.GetPath(), [this] { return log_view->current_file(); });
+    log_cleanup_ = std::make_unique<log_cleanup>(log_file_name_.GetPath(), [this] { return log_view_->current_file(); });
 
     create_config_folder();
     CallAfter(&routewarden_frame::watch_config_folder);
     write_start_rows();
-    if (!tray_icon->IsIconInstalled())
+    if (!tray_icon_->IsIconInstalled())
         log_tray_icon();
     read_presets();
     open_config();
 
     restore_outbox();
     start_workers();
-    if (telemetry_enabled(*config))
-        start_telemetry(telemetry_port(*config));
+    if (telemetry_enabled(*config_))
+        start_telemetry(telemetry_port(*config_));
 }
 
 routewarden_frame::~routewarden_frame()
 {
     // Only at the end of the session, which deletes every window wherever the code is: the
     // dialog goes first, as "Exit" would end it first.
-    delete open_options.get();
+    delete open_options_.get();
     stop_workers();
-    aui_manager.UnInit();
-    if (watcher)
-        watcher->RemoveAll();
-    config->Flush();
-    tray_icon.reset();
+    aui_manager_.UnInit();
+    if (watcher_)
+        watcher_->RemoveAll();
+    config_->Flush();
+    tray_icon_.reset();
 }
 
 void routewarden_frame::show_options()
 {
     // The tray icon and a hidden window stay usable while the dialog is open on some platforms.
-    if (open_options) {
-        open_options->Raise();
+    if (open_options_) {
+        open_options_->Raise();
         return;
     }
     // On the heap: the end of the session may delete it from inside its own loop.
-    open_options = new routewarden_options(config, defaults);
-    open_options->ShowModal();
-    delete open_options.get();
-    if (close_after_options)
+    open_options_ = new routewarden_options(config_, defaults_);
+    open_options_->ShowModal();
+    delete open_options_.get();
+    if (close_after_options_)
         Close(true);
 }
 
 void routewarden_frame::exit_program()
 {
-    if (!open_options) {
+    if (!open_options_) {
         Close(true);
-    } else if (!close_after_options) { // a second request (two signals) finds the dialog ending
-        close_after_options = true;
-        open_options->EndModal(wxID_CANCEL);
+    } else if (!close_after_options_) { // a second request (two signals) finds the dialog ending
+        close_after_options_ = true;
+        open_options_->EndModal(wxID_CANCEL);
     }
 }
 
@@ -135,29 +135,29 @@ void routewarden_frame::create_menu_and_status_bar()
 
 void routewarden_frame::create_log_view()
 {
-    log_view = new log_viewer(this, log_file_name);
-    aui_manager.AddPane(log_view, wxAuiPaneInfo().CenterPane().CloseButton(false));
-    aui_manager.Update();
+    log_view_ = new log_viewer(this, log_file_name_);
+    aui_manager_.AddPane(log_view_, wxAuiPaneInfo().CenterPane().CloseButton(false));
+    aui_manager_.Update();
 }
 
 void routewarden_frame::create_config_folder()
 {
-    config_file = settings_file_name();
-    if (!create_settings_folder(config_file))
-        log_error(escape_html(wxString::Format(_("Error creating config dir [%s]"), config_file.GetPath())));
+    config_file_ = settings_file_name();
+    if (!create_settings_folder(config_file_))
+        log_error(escape_html(wxString::Format(_("Error creating config dir [%s]"), config_file_.GetPath())));
 }
 
 void routewarden_frame::watch_config_folder()
 {
-    const wxFileName folder = wxFileName::DirName(config_file.GetPath());
+    const wxFileName folder = wxFileName::DirName(config_file_.GetPath());
     if (!folder.DirExists())
         return;
-    watcher = std::make_unique<wxFileSystemWatcher>();
-    watcher->SetOwner(this);
+    watcher_ = std::make_unique<wxFileSystemWatcher>();
+    watcher_->SetOwner(this);
     Bind(wxEVT_FSWATCHER, &routewarden_frame::on_config_changed, this);
     // Editors that save by writing a new file and renaming it over the old one modify nothing in
     // place: creation and renaming count too. The modification time decides in every case.
-    watcher->Add(folder, wxFSW_EVENT_MODIFY | wxFSW_EVENT_CREATE | wxFSW_EVENT_RENAME);
+    watcher_->Add(folder, wxFSW_EVENT_MODIFY | wxFSW_EVENT_CREATE | wxFSW_EVENT_RENAME);
     apply_config_change();
 }
 
@@ -173,13 +173,13 @@ void routewarden_frame::read_presets()
     preset_defaults presets = apply_presets(platform::machine_preset);
     for (const wxString& row : presets.refused)
         log_error(escape_html(row));
-    defaults = std::move(presets.defaults);
+    defaults_ = std::move(presets.defaults);
 }
 
 void routewarden_frame::open_config()
 {
-    config = open_settings(config_file, defaults);
-    config_time = platform::modification_time(config_file);
+    config_ = open_settings(config_file_, defaults_);
+    config_time_ = platform::modification_time(config_file_);
 }
 
 void routewarden_frame::on_iconize(wxIconizeEvent& event)
@@ -190,7 +190,7 @@ void routewarden_frame::on_iconize(wxIconizeEvent& event)
 void routewarden_frame::on_close(wxCloseEvent& event)
 {
     // The close box of a window shown while the dialog is open: the dialog's loop must end first.
-    if (open_options && event.CanVeto()) {
+    if (open_options_ && event.CanVeto()) {
         event.Veto();
         exit_program();
         return;
@@ -232,14 +232,14 @@ void routewarden_frame::on_tracking_report(wxThreadEvent& event)
 
 void routewarden_frame::track(tracking_report kind, long number, const wxString& text)
 {
-    tracking.take(kind, number, text, wxDateTime::Now());
-    if (tray_icon->show_state(tracking.failing(), tracking.tooltip(GetTitle())))
+    tracking_.take(kind, number, text, wxDateTime::Now());
+    if (tray_icon_->show_state(tracking_.failing(), tracking_.tooltip(GetTitle())))
         log_tray_icon();
 }
 
 void routewarden_frame::log_tray_icon()
 {
-    if (tray_icon->IsIconInstalled())
+    if (tray_icon_->IsIconInstalled())
         log_info(escape_html(_("Tray icon shown")));
     else
         log_error(escape_html(_("Tray icon could not be shown")));
@@ -252,7 +252,7 @@ void routewarden_frame::on_config_changed(wxFileSystemWatcherEvent&)
 
 void routewarden_frame::apply_config_change()
 {
-    if (!settings_file_changed(config_file, config_time))
+    if (!settings_file_changed(config_file_, config_time_))
         return;
     log_info(_("Configuration changed"));
     open_config();
@@ -261,8 +261,8 @@ void routewarden_frame::apply_config_change()
 
 void routewarden_frame::restore_outbox()
 {
-    store = std::make_unique<delivery_store>(this);
-    const outbox_opening opening = store->open_outbox();
+    store_ = std::make_unique<delivery_store>(this);
+    const outbox_opening opening = store_->open_outbox();
     if (!opening.failure.empty())
         log_error(escape_html(opening.failure));
     if (opening.stale > 0)
@@ -277,34 +277,34 @@ void routewarden_frame::restore_outbox()
 
 void routewarden_frame::start_workers()
 {
-    timer = std::make_unique<timer_thread>(this, *store, timing);
-    timer->load_settings(*config, defaults);
-    run_or_drop(timer);
-    process_messages = std::make_unique<process_messages_thread>(this, *store);
-    process_messages->load_settings(*config, defaults);
-    run_or_drop(process_messages);
+    timer_ = std::make_unique<timer_thread>(this, *store_, timing_);
+    timer_->load_settings(*config_, defaults_);
+    run_or_drop(timer_);
+    process_messages_ = std::make_unique<process_messages_thread>(this, *store_);
+    process_messages_->load_settings(*config_, defaults_);
+    run_or_drop(process_messages_);
 }
 
 void routewarden_frame::start_telemetry(std::uint32_t port)
 {
-    telemetry = std::make_unique<telemetry_thread>(this);
-    telemetry->set_port(port);
-    run_or_drop(telemetry);
+    telemetry_ = std::make_unique<telemetry_thread>(this);
+    telemetry_->set_port(port);
+    run_or_drop(telemetry_);
 }
 
 void routewarden_frame::reload_workers()
 {
-    if (process_messages)
-        process_messages->load_settings(*config, defaults);
-    if (timer)
-        timer->load_settings(*config, defaults);
+    if (process_messages_)
+        process_messages_->load_settings(*config_, defaults_);
+    if (timer_)
+        timer_->load_settings(*config_, defaults_);
 }
 
 void routewarden_frame::stop_workers()
 {
-    stop_and_drop(process_messages);
-    stop_and_drop(timer);
-    stop_and_drop(telemetry);
-    if (store)
-        store->close_outbox();
+    stop_and_drop(process_messages_);
+    stop_and_drop(timer_);
+    stop_and_drop(telemetry_);
+    if (store_)
+        store_->close_outbox();
 }

@@ -84,30 +84,30 @@ private:
     // then the telemetry worker, each waited for; then the outbox is closed.
     void stop_workers();
 
-    wxAuiManager aui_manager;
-    wxFileName log_file_name;
-    log_viewer* log_view = nullptr;
+    wxAuiManager aui_manager_;
+    wxFileName log_file_name_;
+    log_viewer* log_view_ = nullptr;
     // Deletes week-old log files at start and daily, never the one being written.
     std::unique_ptr<log_cleanup> log_cleanup_;
-    wxFileName config_file;
-    setting_defaults defaults;
-    wxSharedPtr<wxFileConfig> config;
+    wxFileName config_file_;
+    setting_defaults defaults_;
+    wxSharedPtr<wxFileConfig> config_;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.
-    std::unique_ptr<taskbar_icon> tray_icon;
-    tracking_state tracking;
-    wxDateTime config_time;
-    std::unique_ptr<wxFileSystemWatcher> watcher;
+    std::unique_ptr<taskbar_icon> tray_icon_;
+    tracking_state tracking_;
+    wxDateTime config_time_;
+    std::unique_ptr<wxFileSystemWatcher> watcher_;
     // Weak: at the end of the session the library may delete the dialog before the window.
-    wxWeakRef<routewarden_options> open_options;
-    bool close_after_options = false;
+    wxWeakRef<routewarden_options> open_options_;
+    bool close_after_options_ = false;
     // Shared by the poller and the sender; declared before them, so that it outlives them.
-    const poll_timing timing;
-    std::unique_ptr<delivery_store> store;
+    const poll_timing timing_;
+    std::unique_ptr<delivery_store> store_;
     // Joinable: the window waits for each worker's end before it goes; empty when not running.
-    std::unique_ptr<timer_thread> timer;
-    std::unique_ptr<process_messages_thread> process_messages;
-    std::unique_ptr<telemetry_thread> telemetry;
+    std::unique_ptr<timer_thread> timer_;
+    std::unique_ptr<process_messages_thread> process_messages_;
+    std::unique_ptr<telemetry_thread> telemetry_;
 
     wxDECLARE_EVENT_TABLE();
 };

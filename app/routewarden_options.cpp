@@ -19,42 +19,42 @@ wxEND_EVENT_TABLE()
 routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, const setting_defaults& defaults)
     : wxDialog(nullptr, wxID_ANY, _("Setup"), wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
-      defaults(defaults)
+      defaults_(defaults)
 {
     wxPropertyGrid::SetBoolChoices(_("Yes"), _("No"));
-    grid = new wxPropertyGrid(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0);
+    grid_ = new wxPropertyGrid(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0);
     auto* ok = new wxButton(this, wxID_OK, _("Ok"), wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
     auto* cancel = new wxButton(this, wxID_CANCEL, _("Cancel"), wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
     auto* column = new wxBoxSizer(wxVERTICAL);
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->Add(ok, 0, wxALL, 10);
     buttons->Add(cancel, 0, wxALL, 10);
-    column->Add(grid, 1, wxEXPAND | wxALL, 10);
+    column->Add(grid_, 1, wxEXPAND | wxALL, 10);
     column->Add(buttons, 0, wxALIGN_RIGHT, 0);
 
     int rows = 0;
     auto append = [this, &rows](wxPGProperty* property) {
-        grid->Append(property);
+        grid_->Append(property);
         ++rows;
     };
     auto category = [&](const wxString& label) { append(new wxPropertyCategory(label, label)); };
     auto text = [&](const wxString& label, const char* key, const wxString& fallback) {
         const wxString value = settings->Read(key, fallback);
         append(new wxStringProperty(label, key, value));
-        shown.push_back({key, value, fallback});
+        shown_.push_back({key, value, fallback});
     };
     auto boolean = [&](const wxString& label, const char* key) {
         const bool value = settings->ReadBool(key, false);
         append(new wxBoolProperty(label, key, value));
-        shown.push_back({key, value, false});
+        shown_.push_back({key, value, false});
     };
     category(_("Device"));
-    text(_("Device ID"), settings::device, defaults.device);
+    text(_("Device ID"), settings::device, defaults_.device);
     category(_("Tracking service"));
-    text(_("Address"), settings::tracking_server_address, defaults.tracking_server_address);
+    text(_("Address"), settings::tracking_server_address, defaults_.tracking_server_address);
     category(_("Coordinate service"));
-    text(_("Address"), settings::coordinate_server_address, defaults.coordinate_server_address);
-    text(_("Port"), settings::coordinate_server_port, defaults.coordinate_server_port);
+    text(_("Address"), settings::coordinate_server_address, defaults_.coordinate_server_address);
+    text(_("Port"), settings::coordinate_server_port, defaults_.coordinate_server_port);
     category(_("Extra"));
     boolean(_("Debug"), settings::debug);
     category(_("Telemetry"));
@@ -62,7 +62,7 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
     text(_("Telemetry port"), settings::telemetry_port, settings::default_telemetry_port);
 
     // Large enough to show every row and a whole address without scrolling.
-    grid->SetMinSize(wxSize(FromDIP(520), grid->GetRowHeight() * (rows + 1)));
+    grid_->SetMinSize(wxSize(FromDIP(520), grid_->GetRowHeight() * (rows + 1)));
     SetSizerAndFit(column);
     Centre(wxBOTH);
 }
@@ -70,18 +70,18 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
 void routewarden_options::on_ok(wxCommandEvent&)
 {
     // A value still in its editor counts as typed.
-    grid->CommitChangesFromEditor();
+    grid_->CommitChangesFromEditor();
     std::vector<setting_edit> edits;
-    for (const shown_setting& setting : shown) {
+    for (const shown_setting& setting : shown_) {
         const setting_value now = std::holds_alternative<bool>(setting.value)
-                                      ? setting_value(grid->GetPropertyValueAsBool(setting.key))
-                                      : setting_value(grid->GetPropertyValueAsString(setting.key));
+                                      ? setting_value(grid_->GetPropertyValueAsBool(setting.key))
+                                      : setting_value(grid_->GetPropertyValueAsString(setting.key));
         if (now != setting.value)
             edits.push_back({setting.key, now, true});
         else
             edits.push_back({setting.key, setting.fallback, false});
     }
-    save_setting_edits(settings_file_name(), defaults, edits);
+    save_setting_edits(settings_file_name(), defaults_, edits);
     EndModal(wxID_OK);
 }
 

@@ -30,9 +30,9 @@ private:
         setting_value fallback;
     };
 
-    wxPropertyGrid* grid;
-    std::vector<shown_setting> shown;
-    setting_defaults defaults;
+    wxPropertyGrid* grid_;
+    std::vector<shown_setting> shown_;
+    setting_defaults defaults_;
 
     wxDECLARE_EVENT_TABLE();
 };
