@@ -12,10 +12,10 @@
 #include <wx/event.h>
 #include <wx/string.h>
 
-#include "coordinates/answer_layout.hpp"
 #include "coordinates/coordinate_client.hpp"
 #include "coordinates/poll_timing.hpp"
-#include "coordinates/position_record.hpp"
+#include "formats/answer_layout.hpp"
+#include "formats/position_record.hpp"
 #include "worker_base/settings_keys.hpp"
 #include "worker_base/worker_thread.hpp"
 
