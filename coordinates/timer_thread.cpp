@@ -3,9 +3,9 @@
 #include <boost/format.hpp>
 #include <wx/intl.h>
 
-#include "coordinates/coordinate_codec.hpp"
 #include "delivery/delivery_store.hpp"
-#include "delivery/tracking_message.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "log/foreign_text.hpp"
 #include "worker_base/thread_events.hpp"
 

@@ -11,11 +11,10 @@
 #include <wx/event.h>
 #include <wx/string.h>
 
-#include "coordinates/answer_layout.hpp"
 #include "coordinates/coordinate_client.hpp"
 #include "coordinates/poll_timing.hpp"
 #include "coordinates/poller_settings.hpp"
-#include "coordinates/position_record.hpp"
+#include "formats/position_record.hpp"
 #include "worker_base/worker_thread.hpp"
 
 class delivery_store;

@@ -8,10 +8,10 @@
 #include <wx/intl.h>
 
 #include "delivery/debug_dumps.hpp"
-#include "delivery/delivery_outcome.hpp"
 #include "delivery/delivery_store.hpp"
-#include "delivery/service_answer.hpp"
-#include "delivery/tracking_request.hpp"
+#include "formats/delivery_outcome.hpp"
+#include "formats/service_answer.hpp"
+#include "formats/tracking_request.hpp"
 #include "log/foreign_text.hpp"
 #include "worker_base/thread_events.hpp"
 

@@ -14,11 +14,11 @@
 
 #include "worker_base/thread_events.hpp"
 
-#include "coordinates/coordinate_codec.hpp"
 #include "coordinates/timer_thread.hpp"
 #include "delivery/process_messages_thread.hpp"
-#include "delivery/tracking_message.hpp"
 #include "eventually.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
