@@ -67,6 +67,7 @@ private:
     // managed keys are named at start and after a change that changes them. True when the values
     // in force changed.
     bool read_policy(bool at_start);
+    // The values in force: the policy, the file, the defaults.
     resolved_settings resolved() const;
 
     void create_menu_and_status_bar();
@@ -102,6 +103,7 @@ private:
     std::unique_ptr<log_cleanup> log_cleanup_;
     wxFileName config_file_;
     setting_defaults defaults_;
+    // As last read: its refusals are those already reported.
     managed_policy policy_;
     wxTimer policy_timer_;
     wxSharedPtr<wxFileConfig> config_;
