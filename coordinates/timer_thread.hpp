@@ -6,8 +6,6 @@
 #include <deque>
 #include <string>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <wx/confbase.h>
 #include <wx/event.h>
 #include <wx/string.h>
@@ -16,6 +14,7 @@
 #include "coordinates/poll_timing.hpp"
 #include "formats/answer_layout.hpp"
 #include "formats/position_record.hpp"
+#include "worker_base/periodic_worker.hpp"
 #include "worker_base/settings_keys.hpp"
 #include "worker_base/worker_thread.hpp"
 
@@ -27,21 +26,18 @@ struct poller_settings {
 
 class delivery_store;
 
-class timer_thread : public configured_worker<poller_settings> {
+class timer_thread : public configured_worker<poller_settings, periodic_worker> {
 public:
     // The first cycle runs one period after construction. The store outlives the worker.
     timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing = {});
-    ~timer_thread() override;
 
     // Main thread, before the start or while running: the next cycle connects with the new values.
     void load_settings(wxConfigBase& config, const setting_defaults& defaults);
 
 private:
-    // Ends an exchange in flight and the loop at once.
+    // Ends an exchange in flight, then the loop.
     void wake() override;
-    void run() override;
-    void wait_for_tick();
-    void coordinate_tick(const boost::system::error_code& error);
+    void tick() override;
     void poll(const poller_settings& settings);
     void take_answer(const answer_buffer& buffer, const wxString& device);
     void repeat_check();
@@ -49,8 +45,6 @@ private:
 
     delivery_store& store_;
     poll_timing timing_;
-    boost::asio::io_context loop_;
-    boost::asio::steady_timer poll_timer_;
     coordinate_client client_;
     double request_value_ = 0.0;
     std::deque<position_record> pending_records_;
