@@ -61,7 +61,10 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
                                      poll_timing timing)
     : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style), timing_(timing)
 {
-    tray_icon_ = std::make_unique<taskbar_icon>(tracking_.tooltip(GetTitle()));
+    tray_icon_ = std::make_unique<taskbar_icon>(
+        tracking_.tooltip(GetTitle()),
+        tray_commands{[this] { return IsShown(); }, [this] { show_and_raise(); }, [this] { Hide(); },
+                      [this] { show_options(); }, [this] { exit_program(); }});
 
     Bind(EVT_LOG_INFO, &routewarden_frame::on_thread_info, this);
     Bind(EVT_LOG_ERROR, &routewarden_frame::on_thread_error, this);
@@ -105,6 +108,14 @@ routewarden_frame::~routewarden_frame()
         watcher_->RemoveAll();
     config_->Flush();
     tray_icon_.reset();
+}
+
+void routewarden_frame::show_and_raise()
+{
+    // On Windows a window hidden while minimised would come back minimised.
+    Iconize(false);
+    Show();
+    Raise();
 }
 
 void routewarden_frame::show_options()

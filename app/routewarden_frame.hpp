@@ -45,6 +45,8 @@ public:
     void exit_program();
 
 private:
+    // The tray icon's way back to the hidden window.
+    void show_and_raise();
     void on_iconize(wxIconizeEvent& event);
     void on_close(wxCloseEvent& event);
     void on_setup(wxCommandEvent& event);

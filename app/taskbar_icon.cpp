@@ -7,7 +7,6 @@
 #include <wx/menu.h>
 
 #include "app/globe_icon.hpp"
-#include "app/routewarden_frame.hpp"
 
 namespace {
 enum menu_id { id_log = 3, id_setup = 4, id_exit = 5 };
@@ -26,14 +25,6 @@ wxIcon globe_icon(bool marked)
     icon.CopyFromBitmap(wxBitmap(image));
     return icon;
 }
-
-void show_and_raise()
-{
-    // On Windows a window hidden while minimised would come back minimised.
-    main_frame->Iconize(false);
-    main_frame->Show();
-    main_frame->Raise();
-}
 }
 
 // clang-format off
@@ -45,7 +36,8 @@ wxBEGIN_EVENT_TABLE(taskbar_icon, wxTaskBarIcon)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-taskbar_icon::taskbar_icon(const wxString& tooltip) : tooltip_(tooltip)
+taskbar_icon::taskbar_icon(const wxString& tooltip, tray_commands commands)
+    : commands_(std::move(commands)), tooltip_(tooltip)
 {
     set_icon(globe_icon(false), tooltip);
 }
@@ -73,7 +65,7 @@ wxMenu* taskbar_icon::CreatePopupMenu()
     auto* menu = new wxMenu;
     // The mark is set here, not by an update-UI handler: not every platform sends the menu's
     // update events to the icon. The menu is made anew for every popup, so it is always current.
-    menu->AppendCheckItem(id_log, _("Log"))->Check(main_frame->IsShown());
+    menu->AppendCheckItem(id_log, _("Log"))->Check(commands_.log_shown());
     menu->Append(id_setup, _("Setup"));
     menu->Append(id_exit, _("Exit"));
     return menu;
@@ -81,23 +73,23 @@ wxMenu* taskbar_icon::CreatePopupMenu()
 
 void taskbar_icon::on_double_click(wxTaskBarIconEvent&)
 {
-    show_and_raise();
+    commands_.show_log();
 }
 
 void taskbar_icon::on_log(wxCommandEvent&)
 {
-    if (main_frame->IsShown())
-        main_frame->Hide();
+    if (commands_.log_shown())
+        commands_.hide_log();
     else
-        show_and_raise();
+        commands_.show_log();
 }
 
 void taskbar_icon::on_setup(wxCommandEvent&)
 {
-    main_frame->show_options();
+    commands_.setup();
 }
 
 void taskbar_icon::on_exit(wxCommandEvent&)
 {
-    main_frame->exit_program();
+    commands_.exit();
 }

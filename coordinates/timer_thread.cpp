@@ -21,14 +21,8 @@ std::wstring widen(const std::string& bytes)
 }
 
 timer_thread::timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing)
-    : configured_worker("poller", owner), store_(store), timing_(timing), poll_timer_(loop_, timing.period),
-      client_(timing.wait_limit)
+    : configured_worker("poller", owner, timing.period), store_(store), timing_(timing), client_(timing.wait_limit)
 {
-}
-
-timer_thread::~timer_thread()
-{
-    loop_.stop();
 }
 
 void timer_thread::configure(poller_settings values)
@@ -40,26 +34,11 @@ void timer_thread::configure(poller_settings values)
 void timer_thread::wake()
 {
     client_.abort();
-    loop_.stop();
+    periodic_worker::wake();
 }
 
-void timer_thread::run()
+void timer_thread::tick()
 {
-    wait_for_tick();
-    loop_.run();
-}
-
-void timer_thread::wait_for_tick()
-{
-    poll_timer_.async_wait([this](const boost::system::error_code& error) { coordinate_tick(error); });
-}
-
-void timer_thread::coordinate_tick(const boost::system::error_code& error)
-{
-    if (error || stop_requested()) {
-        loop_.stop();
-        return;
-    }
     // New settings: the next cycle connects with them.
     if (take_settings())
         client_.close();
@@ -69,8 +48,6 @@ void timer_thread::coordinate_tick(const boost::system::error_code& error)
         poll(settings_);
         hand_off();
     }
-    poll_timer_.expires_after(timing_.period);
-    wait_for_tick();
 }
 
 void timer_thread::poll(const poller_settings& settings)

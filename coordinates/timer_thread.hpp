@@ -6,8 +6,6 @@
 #include <deque>
 #include <string>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <wx/event.h>
 #include <wx/string.h>
 
@@ -15,26 +13,24 @@
 #include "coordinates/poll_timing.hpp"
 #include "coordinates/poller_settings.hpp"
 #include "formats/position_record.hpp"
+#include "worker_base/periodic_worker.hpp"
 #include "worker_base/worker_thread.hpp"
 
 class delivery_store;
 
-class timer_thread : public configured_worker<poller_settings> {
+class timer_thread : public configured_worker<poller_settings, periodic_worker> {
 public:
     // The first cycle runs one period after construction. The store outlives the worker.
     timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing = {});
-    ~timer_thread() override;
 
     // Main thread, before the start or while running: names the server in a row; the next cycle
     // connects with the new values.
     void configure(poller_settings values);
 
 private:
-    // Ends an exchange in flight and the loop at once.
+    // Ends an exchange in flight, then the loop.
     void wake() override;
-    void run() override;
-    void wait_for_tick();
-    void coordinate_tick(const boost::system::error_code& error);
+    void tick() override;
     void poll(const poller_settings& settings);
     void take_answer(const answer_buffer& buffer, const wxString& device);
     void repeat_check();
@@ -42,8 +38,6 @@ private:
 
     delivery_store& store_;
     poll_timing timing_;
-    boost::asio::io_context loop_;
-    boost::asio::steady_timer poll_timer_;
     coordinate_client client_;
     double request_value_ = 0.0;
     std::deque<position_record> pending_records_;

@@ -1,9 +1,9 @@
 #pragma once
+// Byte layout of the coordinate server's request and answer. Shared by the decoder, the
+// simulator and the tests, so that all three agree on every offset.
 #include <array>
 #include <cstddef>
 
-// Byte layout of the coordinate server's request and answer. Shared by the decoder, the
-// simulator and the tests, so that all three agree on every offset.
 namespace answer_layout {
 constexpr std::size_t request_size = 64;
 constexpr std::size_t buffer_size = 1024;

@@ -1,8 +1,8 @@
+// The reentrant variants are spelled differently on Windows; this is the only place that cares.
 #include "formats/calendar_time.hpp"
 
 #include <stdexcept>
 
-// The reentrant variants are spelled differently on Windows; this is the only place that cares.
 std::tm local_calendar_time(std::time_t time)
 {
     std::tm result{};

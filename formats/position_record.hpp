@@ -1,9 +1,9 @@
 #pragma once
+// One position sample. Field names are the tracking message's attribute names; texts are
+// bytes as the coordinate server sent them.
 #include <cstdint>
 #include <string>
 
-// One position sample. Field names are the tracking message's attribute names; texts are
-// bytes as the coordinate server sent them.
 struct position_record {
     std::string entity_type;
     std::string status_service;

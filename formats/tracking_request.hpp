@@ -1,10 +1,10 @@
 #pragma once
+// Everything about the HTTP request that carries one message, in one place.
 #include <array>
 #include <string>
 
 #include <wx/string.h>
 
-// Everything about the HTTP request that carries one message, in one place.
 namespace tracking_request {
 // The key is written once, inside its header line; api_key points at its part of that line.
 constexpr const char api_key_header[] = "X-API-Key: mv4pzkatrwqyenhlbu";

@@ -1,13 +1,12 @@
 #pragma once
+// The HTML log files of a run, in <home>/Quillbank/log: one to begin with, and another each
+// time the one being written grows too big.
 #include <cstdint>
 #include <functional>
 
 #include <wx/datetime.h>
 #include <wx/filename.h>
 #include <wx/string.h>
-
-// The HTML log files of a run, in <home>/Quillbank/log: one to begin with, and another each
-// time the one being written grows too big.
 
 // "routewarden[*].html": the wildcard pattern of every name log_file_name gives.
 extern const wxString log_file_pattern;

@@ -1,7 +1,7 @@
 #pragma once
+// Where the redirected standard wide streams deliver their characters.
 #include <cstddef>
 
-// Where the redirected standard wide streams deliver their characters.
 class log_sink {
 public:
     virtual void append(const wchar_t* text, std::size_t length) = 0;

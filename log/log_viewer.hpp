@@ -1,4 +1,10 @@
 #pragma once
+// The running log: while it lives, everything written to the standard wide output and error
+// streams goes to its page and to the log file. Each row is laid out on its own, and only
+// when shown, so a new row costs the same however long the log is; the view shows the newest
+// max_rows rows. The display catches up with a short delay, so a burst of rows is laid out and
+// painted once; when the newest row is in sight it stays in sight, and otherwise the rows in
+// sight and the selected row stay as they were while older rows go.
 #include <cstddef>
 #include <deque>
 
@@ -10,12 +16,6 @@
 #include "log/log_sink.hpp"
 #include "log/ui_redirectors.hpp"
 
-// The running log: while it lives, everything written to the standard wide output and error
-// streams goes to its page and to the log file. Each row is laid out on its own, and only
-// when shown, so a new row costs the same however long the log is; the view shows the newest
-// max_rows rows. The display catches up with a short delay, so a burst of rows is laid out and
-// painted once; when the newest row is in sight it stays in sight, and otherwise the rows in
-// sight and the selected row stay as they were while older rows go.
 class log_viewer : public wxHtmlListBox, private log_sink {
 public:
     log_viewer(wxWindow* parent, const wxFileName& log_file, std::size_t max_rows = log_view_rows);

@@ -1,12 +1,12 @@
 #pragma once
+// A wide stream buffer without a buffer of its own that hands every character written to
+// the stream on to a sink at once. It takes the stream's place while it lives and gives the
+// stream its earlier buffer back when destroyed.
 #include <ostream>
 #include <streambuf>
 
 #include "log/log_sink.hpp"
 
-// A wide stream buffer without a buffer of its own that hands every character written to
-// the stream on to a sink at once. It takes the stream's place while it lives and gives the
-// stream its earlier buffer back when destroyed.
 class stream_redirector : public std::wstreambuf {
 public:
     stream_redirector(std::wostream& stream, log_sink& sink);

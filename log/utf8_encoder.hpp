@@ -1,10 +1,10 @@
 #pragma once
-#include <cstddef>
-#include <string>
-
 // Wide characters to UTF-8, written piecewise: a UTF-16 surrogate pair may arrive split over
 // two calls (wchar_t is 16 bits wide on Windows). Code units that form no character become
 // U+FFFD, so every input yields output and nothing later is lost.
+#include <cstddef>
+#include <string>
+
 class utf8_encoder {
 public:
     // Appends the encoding of text to out.

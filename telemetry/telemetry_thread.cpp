@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include <boost/asio/post.hpp>
 #include <boost/system/system_error.hpp>
 #include <wx/intl.h>
 #include <wx/sstream.h>
@@ -15,22 +14,8 @@ namespace asio = boost::asio;
 using asio::ip::udp;
 
 telemetry_thread::telemetry_thread(wxEvtHandler* owner, std::chrono::nanoseconds interval)
-    : worker_thread("telemetry", owner), timer_(io_, interval), socket_(io_),
-      interval_(interval)
+    : periodic_worker("telemetry", owner, interval), socket_(loop())
 {
-}
-
-telemetry_thread::~telemetry_thread()
-{
-    io_.stop();
-    boost::system::error_code ignored;
-    socket_.close(ignored);
-}
-
-void telemetry_thread::wake()
-{
-    // The cancel runs on the worker's own thread, inside its loop; the failed wait stops the loop.
-    asio::post(io_, [this] { timer_.cancel(); });
 }
 
 std::map<std::string, std::string> telemetry_thread::telemetry_replies() const
@@ -55,19 +40,11 @@ void telemetry_thread::run()
 {
     destination_ = udp::endpoint(asio::ip::address_v4::broadcast(), static_cast<unsigned short>(port_ & 0xFFFF));
     attempt([this] { open_socket(); });
-    wait_for_tick();
-    io_.run();
+    periodic_worker::run();
 }
 
-void telemetry_thread::telemetry_tick(const boost::system::error_code& error)
+void telemetry_thread::tick()
 {
-    if (error) {
-        io_.stop();
-        return;
-    }
-    if (stop_requested())
-        return;
-
     std::map<std::string, std::string> replies;
     attempt([&] {
         if (!socket_.is_open())
@@ -79,13 +56,11 @@ void telemetry_thread::telemetry_tick(const boost::system::error_code& error)
         std::lock_guard<std::mutex> lock(replies_mutex_);
         telemetry_replies_.swap(replies);
     }
-    timer_.expires_after(interval_);
-    wait_for_tick();
 }
 
 void telemetry_thread::open_socket()
 {
-    socket_ = udp::socket(io_);
+    socket_ = udp::socket(loop());
     socket_.open(udp::v4());
     socket_.set_option(asio::socket_base::reuse_address(true));
     socket_.set_option(asio::socket_base::broadcast(true));
@@ -124,9 +99,4 @@ template <class Step> void telemetry_thread::attempt(Step step)
             queue_log_error(owner_, wxString::Format(_("Telemetry error: %s"), foreign_text(e.what())));
         }
     }
-}
-
-void telemetry_thread::wait_for_tick()
-{
-    timer_.async_wait([this](const boost::system::error_code& error) { telemetry_tick(error); });
 }

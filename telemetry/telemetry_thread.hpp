@@ -7,20 +7,17 @@
 #include <mutex>
 #include <string>
 
-#include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <wx/event.h>
 
-#include "worker_base/worker_thread.hpp"
+#include "worker_base/periodic_worker.hpp"
 
-class telemetry_thread : public worker_thread {
+class telemetry_thread : public periodic_worker {
 public:
     static constexpr std::chrono::nanoseconds default_interval = std::chrono::seconds(5);
 
     // The first request goes out one interval after construction.
     telemetry_thread(wxEvtHandler* owner, std::chrono::nanoseconds interval = default_interval);
-    ~telemetry_thread() override;
 
     // Before the start only; the UDP port is the low 16 bits.
     void set_port(std::uint32_t port) { port_ = port; }
@@ -31,24 +28,18 @@ public:
     static std::string status_request();
 
 private:
-    // Ends the thread at once, also between two ticks.
-    void wake() override;
     void run() override;
-    void telemetry_tick(const boost::system::error_code& error);
-    void wait_for_tick();
+    void tick() override;
     void open_socket();
     void collect_replies(std::map<std::string, std::string>& replies);
     // Runs a step that may fail with a system error; a failure closes the socket and is reported
     // once, until a step succeeds or the reason changes.
     template <class Step> void attempt(Step step);
 
-    boost::asio::io_context io_;
-    boost::asio::steady_timer timer_;
     boost::asio::ip::udp::endpoint destination_;
     boost::asio::ip::udp::socket socket_;
     boost::asio::ip::udp::endpoint sender_;
     std::uint32_t port_ = 0;
-    std::chrono::nanoseconds interval_;
     std::string reported_failure_; // the failure last reported, empty after a success
 
     mutable std::mutex replies_mutex_;

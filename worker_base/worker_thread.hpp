@@ -52,10 +52,11 @@ private:
     std::atomic<bool> stop_requested_{false};
 };
 
-// A worker that takes its settings from the main thread at the start of its next cycle.
-template <class Values> class configured_worker : public worker_thread {
+// A worker that takes its settings from the main thread at the start of its next cycle; Base is
+// worker_thread or one of its kinds.
+template <class Values, class Base = worker_thread> class configured_worker : public Base {
 public:
-    using worker_thread::worker_thread;
+    using Base::Base;
 
 protected:
     // Main thread: replaces values the worker has not taken yet.
