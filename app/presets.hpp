@@ -6,7 +6,7 @@
 
 #include <wx/string.h>
 
-#include "worker_base/settings_keys.hpp"
+#include "app/settings_keys.hpp"
 
 struct preset_defaults {
     setting_defaults defaults;
