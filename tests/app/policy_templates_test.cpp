@@ -9,7 +9,7 @@
 #include <boost/property_tree/xml_parser.hpp>
 #include <gtest/gtest.h>
 
-#include "worker_base/settings_keys.hpp"
+#include "app/settings_keys.hpp"
 
 namespace {
 namespace pt = boost::property_tree;
