@@ -6,6 +6,7 @@
 
 #include <wx/string.h>
 
+#include "app/platform.hpp"
 #include "app/settings_keys.hpp"
 
 struct preset_defaults {
@@ -15,5 +16,6 @@ struct preset_defaults {
 };
 
 // The defaults with the presets that read gives by settings key (tracking_server_address,
-// coordinate_server_address, coordinate_server_port, device); an empty text means no preset.
-preset_defaults apply_presets(const std::function<wxString(const char* key)>& read);
+// coordinate_server_address, coordinate_server_port, device); an empty text means no preset, a
+// number is taken as its decimal text.
+preset_defaults apply_presets(const std::function<machine_value(const char* key)>& read);

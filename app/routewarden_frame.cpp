@@ -1,5 +1,7 @@
 #include "app/routewarden_frame.hpp"
 
+#include <algorithm>
+
 #include <curl/curl.h>
 #include <wx/intl.h>
 #include <wx/menu.h>
@@ -23,6 +25,8 @@
 
 namespace {
 enum menu_id { id_setup = 1, id_exit = 2 };
+// How soon a policy change reaches a running agent.
+constexpr int policy_period_ms = 60 * 1000;
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
 
@@ -77,13 +81,17 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     if (!tray_icon_->IsIconInstalled())
         log_tray_icon();
     read_presets();
+    read_policy(true);
     open_config();
 
     restore_outbox();
-    const resolved_settings resolved = resolve_settings(*config_, defaults_);
-    start_workers(resolved);
-    if (resolved.telemetry.enabled)
-        start_telemetry(resolved.telemetry.port);
+    const resolved_settings in_force = resolved();
+    start_workers(in_force);
+    if (in_force.telemetry.enabled)
+        start_telemetry(in_force.telemetry.port);
+    policy_timer_.SetOwner(this);
+    Bind(wxEVT_TIMER, &routewarden_frame::on_policy_timer, this, policy_timer_.GetId());
+    policy_timer_.Start(policy_period_ms);
 }
 
 routewarden_frame::~routewarden_frame()
@@ -107,7 +115,7 @@ void routewarden_frame::show_options()
         return;
     }
     // On the heap: the end of the session may delete it from inside its own loop.
-    open_options_ = new routewarden_options(config_, defaults_);
+    open_options_ = new routewarden_options(config_, defaults_, policy_);
     open_options_->ShowModal();
     delete open_options_.get();
     if (close_after_options_)
@@ -258,7 +266,34 @@ void routewarden_frame::apply_config_change()
         return;
     log_info(_("Configuration changed"));
     open_config();
-    reload_workers(resolve_settings(*config_, defaults_));
+    read_policy(false);
+    reload_workers(resolved());
+}
+
+void routewarden_frame::on_policy_timer(wxTimerEvent&)
+{
+    if (read_policy(false))
+        reload_workers(resolved());
+}
+
+bool routewarden_frame::read_policy(bool at_start)
+{
+    managed_policy now = read_managed_policy(platform::policy_value);
+    const bool changed = now.values != policy_.values;
+    if (changed && !at_start)
+        log_info(escape_html(_("Policy changed")));
+    for (const wxString& row : now.refused)
+        if (std::find(policy_.refused.begin(), policy_.refused.end(), row) == policy_.refused.end())
+            log_error(escape_html(row));
+    if (!now.values.empty() && now.keys() != policy_.keys())
+        log_info(escape_html(wxString::Format(_("Set by your administrator: %s"), now.keys())));
+    policy_ = std::move(now);
+    return changed;
+}
+
+resolved_settings routewarden_frame::resolved() const
+{
+    return resolve_settings(policy_, *config_, defaults_);
 }
 
 void routewarden_frame::restore_outbox()
