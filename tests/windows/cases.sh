@@ -298,6 +298,53 @@ case_tray_late_shell() {
   done
 }
 
+# The administrator's policy, as Group Policy writes it: set_policy <name> <REG_SZ|REG_DWORD> <data>.
+# scripts/smoke-windows removes the key before each case.
+policy_key='HKLM\SOFTWARE\Policies\Quillbank\Routewarden'
+set_policy() {
+  wine reg add "$policy_key" /v "$1" /t "$2" /d "$3" /f /reg:64 >/dev/null 2>&1 || fail "the policy $1 not written"
+}
+service_address() { echo "http://127.0.0.1:$1/api/registers/hoz_dm/model/mob_device_service/objects"; }
+
+# The policy's tracking address wins over the user's file from the start; a refused value has its
+# row and leaves the user's; a change while running is taken within about a minute; the dialog
+# shows the managed field read-only, and typing into it changes nothing in the file.
+case_policy() {
+  loopback_peer managed_service "$tracking_stub" accept
+  local managed_port=$peer_port
+  loopback_peer changed_service "$tracking_stub" accept
+  local changed_port=$peer_port
+  with_peers accept
+  set_policy tracking_server_address REG_SZ "$(service_address "$managed_port")"
+  set_policy coordinate_server_port REG_DWORD 0
+  local users_file
+  users_file=$(cat "$settings")
+  start_and_settle
+  wait_for 30 "the managed keys' row" log_has "Set by your administrator: tracking_server_address"
+  log_has "Policy coordinate_server_port [0] refused: " || fail "no row refuses the port 0"
+  expect_delivered "$device" managed_service
+
+  set_policy tracking_server_address REG_SZ "$(service_address "$changed_port")"
+  wait_for 90 "the policy's change taken" log_has "Policy changed"
+  wait_for 10 "the changed service's address row" log_has "Service address: $(service_address "$changed_port")"
+  wait_for 60 "a message delivered to the changed policy's service" grep -q '^}$' "$peers/changed_service.out"
+  ! posted || fail "the user's own service received a message"
+
+  open_setup
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  # The tracking service's "Address" value cell, two rows below "Device ID" (as set_device finds
+  # it), typed in; then "Ok".
+  xdotool mousemove --window "$window" 300 79 click 1 sleep 0.5 click 1
+  xdotool type --delay 20 typed-by-hand
+  xdotool key Return
+  shot setup-with-managed-address
+  xdotool mousemove --window "$window" $((WIDTH - 159)) $((HEIGHT - 24)) click 1
+  wait_for 10 "the dialog closed by \"Ok\"" not window_shown Setup
+  [ "$(cat "$settings")" = "$users_file" ] || fail "the dialog changed the user's file: $(cat "$settings")"
+  tray_menu 3
+  expect_orderly_end "\"Exit\""
+}
+
 # The machine's registry as the 64-bit agent sees it: reg_value <key> <name> gives the data.
 reg_value() {
   wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
