@@ -361,10 +361,11 @@ installer_action() {
   ((status == 0)) || fail "msiexec $1 $(basename "$2") ended with $status"
   echo $((($(date +%s%N) - start) / 1000000))
 }
-# The registry keys of the installed products named Routewarden, one a line.
-installed_products() {
-  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 2>/dev/null |
-    tr -d '\r' | awk '/^HKEY/ { key = $0 } /^    DisplayName    REG_SZ    Routewarden$/ { print key }'
+# one_product <after what>: sets products to the registry key of the one product named Routewarden.
+one_product() {
+  products=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 2>/dev/null |
+    tr -d '\r' | awk '/^HKEY/ { key = $0 } /^    DisplayName    REG_SZ    Routewarden$/ { print key }')
+  [ "$(printf '%s\n' "$products" | grep -c .)" -eq 1 ] || fail "installed products after $1: $products"
 }
 # msi_property <package> <name>: the value in the package's Property table.
 msi_property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
@@ -406,13 +407,11 @@ case_installer() {
     fail "no $package, $rebuilt_package or $next_package: run scripts/build-windows"
   # What wixl cannot write, the build set in the tables: the properties an elevated installation
   # keeps, and an upgrade row that takes in this very version.
-  local property secure
-  secure=$(msi_property "$package" SecureCustomProperties)
-  for property in TRACKING_SERVER_ADDRESS COORDINATE_SERVER_ADDRESS COORDINATE_SERVER_PORT DEVICE \
-                  INSTALLED_TRACKING_SERVER_ADDRESS INSTALLED_COORDINATE_SERVER_ADDRESS \
-                  INSTALLED_COORDINATE_SERVER_PORT INSTALLED_DEVICE WIX_UPGRADE_DETECTED WIX_DOWNGRADE_DETECTED; do
-    [[ ";$secure;" == *";$property;"* ]] || fail "$property is not among the secure properties: $secure"
-  done
+  local secure='TRACKING_SERVER_ADDRESS;COORDINATE_SERVER_ADDRESS;COORDINATE_SERVER_PORT;DEVICE;'
+  secure+='INSTALLED_TRACKING_SERVER_ADDRESS;INSTALLED_COORDINATE_SERVER_ADDRESS;INSTALLED_COORDINATE_SERVER_PORT;'
+  secure+='INSTALLED_DEVICE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED'
+  [ "$(msi_property "$package" SecureCustomProperties)" = "$secure" ] ||
+    fail "secure properties: $(msi_property "$package" SecureCustomProperties)"
   msiinfo export "$package" Upgrade | tr -d '\r' |
     grep -qP "^\{[-0-9A-F]+\}\t\t${version%%.*}\.0\.${version#*.}\t\t513\t\tWIX_UPGRADE_DETECTED$" ||
     fail "no upgrade row up to this version inclusive: $(msiinfo export "$package" Upgrade)"
@@ -466,17 +465,16 @@ case_installer() {
   local agents products
   agents=$(installed_agents)
   installer_action /i "$rebuilt_package" >/dev/null
-  products=$(installed_products)
-  [ "$(printf '%s\n' "$products" | grep -c .)" -eq 1 ] || fail "installed products after the reinstall: $products"
-  [ "${products##*\\}" = "$(msi_property "$rebuilt_package" ProductCode)" ] || fail "the rebuilt package is not the one installed"
+  one_product "the reinstall"
+  [ "${products##*\\}" = "$(msi_property "$rebuilt_package" ProductCode)" ] ||
+    fail "the rebuilt package is not the one installed"
 
   # The next version, without properties, with the agent running: it replaces this one, keeps
   # the presets, asks for no reboot, and the agent goes on delivering.
   upgrade_ms=$(installer_action /i "$next_package")
   local upgraded
   upgraded=$(date -u +%s)
-  products=$(installed_products)
-  [ "$(printf '%s\n' "$products" | grep -c .)" -eq 1 ] || fail "installed products after the upgrade: $products"
+  one_product "the upgrade"
   [ "$(reg_value "$products" DisplayVersion)" = "${next%%.*}.0.${next#*.}" ] || fail "the upgrade did not install $next"
   [ "$(find "$WINEPREFIX/drive_c" -iname routewarden.exe | wc -l)" -eq 1 ] || fail "more than one copy installed"
   [ -n "$(start_menu_entry)" ] && [ -n "$(reg_value "$run_key" Routewarden)" ] || fail "the upgrade lost the start entries"
@@ -485,11 +483,8 @@ case_installer() {
   done
   wait_for 30 "the agent running after the upgrade" installed_agent_running
   wait_for 90 "a position taken after the upgrade delivered" delivered_since "$upgraded"
-  if [ "$(installed_agents)" = "$agents" ]; then
-    echo "    the agent ran on through the reinstall and upgrade, never closed"
-  else
+  [ "$(installed_agents)" = "$agents" ] && echo "    the agent ran on through the reinstall and upgrade" ||
     echo "    the agent was closed and started again by the reinstall or upgrade"
-  fi
   close_agent
   wait_for 15 "the installed agent ended" not installed_agent_running
 
