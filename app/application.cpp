@@ -77,6 +77,8 @@ bool routewarden::OnInit()
     }
     main_frame = frame;
     SetTopWindow(frame);
+    // Only the copy that runs: one refused as a second copy or failed at start is not restarted.
+    platform::restart_after_update();
     return true;
 }
 

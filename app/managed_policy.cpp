@@ -5,15 +5,6 @@
 #include "app/setting_checks.hpp"
 #include "app/settings_keys.hpp"
 
-namespace {
-// The settings file's order, in which the managed keys are named.
-const char* const policy_keys[] = {
-    settings::tracking_server_address, settings::proxy_server_address, settings::coordinate_server_address,
-    settings::coordinate_server_port,  settings::device,               settings::debug,
-    settings::telemetry,               settings::telemetry_port,
-};
-}
-
 const wxString* managed_policy::find(const char* key) const
 {
     for (const value& managed : values)
@@ -33,7 +24,8 @@ wxString managed_policy::keys() const
 managed_policy read_managed_policy(const std::function<machine_value(const char* key)>& read)
 {
     managed_policy policy;
-    for (const char* key : policy_keys) {
+    // In the settings file's order, in which the managed keys are named.
+    for (const char* key : settings::all_keys) {
         const checked_value value = check_machine_value(key, read(key));
         if (!value.refusal.empty())
             policy.refused.push_back(wxString::Format(_("Policy %s [%s] refused: %s. The user's value is used."),

@@ -8,6 +8,7 @@
 #ifdef __WINDOWS__
 #include <wx/log.h>
 #include <wx/msw/registry.h>
+#include <wx/msw/wrapwin.h>
 #endif
 
 #ifndef __WINDOWS__
@@ -79,6 +80,12 @@ machine_value policy_value(const char* key)
     return machine_registry_value("SOFTWARE\\Policies\\Quillbank\\Routewarden", key);
 }
 
+void restart_after_update()
+{
+    // Without arguments: the agent takes none. A failure costs only the restart after an update.
+    RegisterApplicationRestart(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+}
+
 void exit_on_termination_request(int)
 {
     // The close request reaches a message box as a window of its own and closes it as its button
@@ -122,6 +129,11 @@ machine_value machine_preset(const char*)
 machine_value policy_value(const char*)
 {
     return {};
+}
+
+void restart_after_update()
+{
+    // Package managers here restart nothing: the session's autostart starts the agent.
 }
 
 void on_termination_request(void (*handler)())

@@ -42,6 +42,11 @@ machine_value machine_preset(const char* key);
 // have no policy.
 machine_value policy_value(const char* key);
 
+// Asks the system to start the program again after an installer closed it to replace its files
+// (on Windows the Restart Manager, which closes it as at the end of the session). Not after a
+// crash, a hang or a reboot: a start at sign-in comes from the machine's Run value anyway.
+void restart_after_update();
+
 // From now on such a request ends the process at once with the exit code. For the boxes of a
 // start that ends anyway, whose button leads to that end: there is no window to close.
 void exit_on_termination_request(int code);

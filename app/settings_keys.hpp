@@ -13,6 +13,10 @@ constexpr const char* coordinate_server_port = "coordinate_server_port";
 constexpr const char* debug = "debug";
 constexpr const char* telemetry = "telemetry";
 constexpr const char* telemetry_port = "telemetry_port";
+// Every key, in the settings file's order: each can also be set by the machine's policy.
+constexpr const char* all_keys[] = {tracking_server_address, proxy_server_address, coordinate_server_address,
+                                    coordinate_server_port,  device,               debug,
+                                    telemetry,               telemetry_port};
 
 constexpr const char* default_tracking_server_address =
     "http://127.0.0.1:8080/api/registers/hoz_dm/model/mob_device_service/objects";

@@ -222,15 +222,17 @@ posted() { grep -q "^POST .*device=$device" "$peers/service.out"; }
 stamps_in() { sed -n 's/^        "data_position": "\(.*\)",$/\1/p' "$@"; }
 delivered_stamps() { stamps_in "$peers/service.out"; }
 delivered_at_least() { (($(delivered_stamps | wc -l) >= $1)); }
-# expect_delivered <device>: the stub's first message, checked byte for byte, came to the
-# service's address for that device with a sample time since $started.
+# expect_delivered <device> [<stub>]: the first message of the stub of that name ("service" unless
+# given), checked byte for byte, came to the service's address for that device with a sample
+# time since $started.
 expect_delivered() {
+  local received=$peers/${2:-service}.out
   # The first position becomes a message once a second one has arrived, about 30 s after start.
-  wait_for 60 "a message delivered to the stub" grep -q '^}$' "$peers/service.out"
-  grep -qx "POST /api/registers/hoz_dm/model/mob_device_service/objects?device=$1" "$peers/service.out" ||
+  wait_for 60 "a message delivered to the stub ${2:-service}" grep -q '^}$' "$received"
+  grep -qx "POST /api/registers/hoz_dm/model/mob_device_service/objects?device=$1" "$received" ||
     fail "the message went to another address"
   local message stamp stamp_seconds
-  message=$(awk 'NR > 1 && !/^POST / { print } /^}$/ { exit }' "$peers/service.out")
+  message=$(awk 'NR > 1 && !/^POST / { print } /^}$/ { exit }' "$received")
   stamp=$(stamps_in <<<"$message")
   stamp_seconds=$(date -u -d "$stamp" +%s) || fail "no sample time in the message"
   ((stamp_seconds >= started && stamp_seconds <= $(date -u +%s))) || fail "sample time $stamp out of range"

@@ -4,6 +4,9 @@
  *   query         WM_QUERYENDSESSION (ENDSESSION_LOGOFF) to every top-level window, as Windows
  *                 asks at sign-out; prints "<windows> windows, <refusals> refused". WM_ENDSESSION
  *                 is not sent.
+ *   close_app     as the Restart Manager closes a program whose files an installer replaces:
+ *                 WM_QUERYENDSESSION (ENDSESSION_CLOSEAPP) to every top-level window, then, when
+ *                 none refused, WM_ENDSESSION (ENDSESSION_CLOSEAPP) to each; prints as query does.
  *   double_click  a double click on the tray icon: the notification the icon sends its window.
  *   right_click   a right click on the tray icon, which opens its menu.
  *   menu <id>     a choice from the main window's menu.
@@ -53,10 +56,13 @@ static BOOL CALLBACK visit(HWND window, LPARAM action)
     ++windows;
     if (GetWindowTextA(window, title, sizeof title) && strcmp(title, "Routewarden") == 0)
         main_window = window;
-    if (action == 'q' &&
-        (!SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &agreed) ||
+    if ((action == 'q' || action == 'c') &&
+        (!SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, action == 'q' ? ENDSESSION_LOGOFF : ENDSESSION_CLOSEAPP,
+                              SMTO_ABORTIFHUNG, 10000, &agreed) ||
          !agreed))
         ++refusals;
+    if (action == 'e') /* the process may end while handling it: no answer is awaited */
+        SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 10000, &agreed);
     if (action == 'd' || action == 'r') /* only the icon's window knows the message */
         PostMessageW(window, tray_message, 0, action == 'd' ? WM_LBUTTONDBLCLK : WM_RBUTTONUP);
     return TRUE;
@@ -160,11 +166,14 @@ int main(int argc, char** argv)
     }
     tray_message = RegisterWindowMessageW(L"wxTaskBarIconMessage");
     EnumWindows(visit, strcmp(action, "query") == 0          ? 'q'
+                       : strcmp(action, "close_app") == 0    ? 'c'
                        : strcmp(action, "double_click") == 0 ? 'd'
                        : strcmp(action, "right_click") == 0  ? 'r'
                                                               : 0);
-    if (strcmp(action, "query") == 0) {
+    if (strcmp(action, "query") == 0 || strcmp(action, "close_app") == 0) {
         printf("%d windows, %d refused\n", windows, refusals);
+        if (strcmp(action, "close_app") == 0 && !refusals)
+            EnumWindows(visit, 'e');
         return 0;
     }
     if (strcmp(action, "double_click") == 0 || strcmp(action, "right_click") == 0)
@@ -177,7 +186,7 @@ int main(int argc, char** argv)
         return !PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), 0), 0);
     if (strcmp(action, "close") == 0)
         return !PostMessageW(main_window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    fprintf(stderr, "usage: agent_windows query | double_click | right_click | menu <id> | close | hold <file> | tooltip"
+    fprintf(stderr, "usage: agent_windows query | close_app | double_click | right_click | menu <id> | close | hold <file> | tooltip"
                     " | busy_shell [announce]\n");
     return 2;
 }

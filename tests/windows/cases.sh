@@ -173,15 +173,21 @@ case_close_box_with_dialog() {
   expect_orderly_end "the close box with the dialog open"
 }
 
-# Wineboot's end of the session, without and with the dialog.
+# Wineboot's end of the session, without and with the dialog, and an installer's close request.
 case_end_of_session() {
-  local dialog
+  local dialog answers
   for dialog in without with; do
     start_and_settle
     [ "$dialog" = without ] || open_setup
     wine wineboot --end-session >/dev/null 2>&1 || fail "the session's end was refused ($dialog the dialog)"
     expect_orderly_end "the end of the session $dialog the dialog"
   done
+  # As the Restart Manager closes the agent for an installer that replaces its program: the
+  # same messages, marked as closing only this program.
+  start_and_settle
+  answers=$(agent_windows close_app)
+  [[ $answers == *" windows, 0 refused" ]] || fail "a window refused the installer's close request: $answers"
+  expect_orderly_end "the installer's close request"
 }
 
 # The outbox file held unshared by another program: one red row, and positions are still
@@ -292,20 +298,79 @@ case_tray_late_shell() {
   done
 }
 
+# The administrator's policy, as Group Policy writes it: set_policy <name> <REG_SZ|REG_DWORD> <data>.
+# scripts/smoke-windows removes the key before each case.
+policy_key='HKLM\SOFTWARE\Policies\Quillbank\Routewarden'
+set_policy() {
+  wine reg add "$policy_key" /v "$1" /t "$2" /d "$3" /f /reg:64 >/dev/null 2>&1 || fail "the policy $1 not written"
+}
+service_address() { echo "http://127.0.0.1:$1/api/registers/hoz_dm/model/mob_device_service/objects"; }
+
+# The policy's tracking address wins over the user's file from the start; a refused value has its
+# row and leaves the user's; a change while running is taken within about a minute; the dialog
+# shows the managed field read-only, and typing into it changes nothing in the file.
+case_policy() {
+  loopback_peer managed_service "$tracking_stub" accept
+  local managed_port=$peer_port
+  loopback_peer changed_service "$tracking_stub" accept
+  local changed_port=$peer_port
+  with_peers accept
+  set_policy tracking_server_address REG_SZ "$(service_address "$managed_port")"
+  set_policy coordinate_server_port REG_DWORD 0
+  local users_file
+  users_file=$(cat "$settings")
+  start_and_settle
+  wait_for 30 "the managed keys' row" log_has "Set by your administrator: tracking_server_address"
+  log_has "Policy coordinate_server_port [0] refused: " || fail "no row refuses the port 0"
+  expect_delivered "$device" managed_service
+
+  set_policy tracking_server_address REG_SZ "$(service_address "$changed_port")"
+  wait_for 90 "the policy's change taken" log_has "Policy changed"
+  wait_for 10 "the changed service's address row" log_has "Service address: $(service_address "$changed_port")"
+  wait_for 60 "a message delivered to the changed policy's service" grep -q '^}$' "$peers/changed_service.out"
+  ! posted || fail "the user's own service received a message"
+
+  open_setup
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  # The tracking service's "Address" value cell, two rows below "Device ID" (as set_device finds
+  # it), typed in; then "Ok".
+  xdotool mousemove --window "$window" 300 79 click 1 sleep 0.5 click 1
+  xdotool type --delay 20 typed-by-hand
+  xdotool key Return
+  shot setup-with-managed-address
+  xdotool mousemove --window "$window" $((WIDTH - 159)) $((HEIGHT - 24)) click 1
+  wait_for 10 "the dialog closed by \"Ok\"" not window_shown Setup
+  [ "$(cat "$settings")" = "$users_file" ] || fail "the dialog changed the user's file: $(cat "$settings")"
+  tray_menu 3
+  expect_orderly_end "\"Exit\""
+}
+
 # The machine's registry as the 64-bit agent sees it: reg_value <key> <name> gives the data.
 reg_value() {
   wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
 }
 reg_key_exists() { wine reg query "$1" /reg:64 >/dev/null 2>&1; }
-# installer_action <msiexec option> <package> <property=value...>: silent, as a fleet's tools run
-# it; prints its time in milliseconds.
+# installer_action <msiexec option> <package> <property=value...>: silent and without a restart of
+# the computer, as a fleet's tools run it; prints its time in milliseconds. Any exit code but 0
+# fails, a reboot request (3010, 1641) among them.
 installer_action() {
-  local package start
+  local package start status=0
   package=$(wine winepath -w "$2" 2>/dev/null | tr -d '\r')
   start=$(date +%s%N)
-  wine msiexec "$1" "$package" /qn "${@:3}" >>"$case_dir/msiexec.out" 2>&1 || fail "msiexec $1 $2 failed"
+  wine msiexec "$1" "$package" /qn /norestart "${@:3}" >>"$case_dir/msiexec.out" 2>&1 || status=$?
+  ((status == 0)) || fail "msiexec $1 $(basename "$2") ended with $status"
   echo $((($(date +%s%N) - start) / 1000000))
 }
+# one_product <after what>: sets products to the registry key of the one product named Routewarden.
+one_product() {
+  products=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 2>/dev/null |
+    tr -d '\r' | awk '/^HKEY/ { key = $0 } /^    DisplayName    REG_SZ    Routewarden$/ { print key }')
+  [ "$(printf '%s\n' "$products" | grep -c .)" -eq 1 ] || fail "installed products after $1: $products"
+}
+# msi_property <package> <name>: the value in the package's Property table.
+msi_property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
+# delivered_since <seconds since the epoch>: the last message delivered has a sample time as late.
+delivered_since() { (($(date -u -d "$(delivered_stamps | tail -n1)" +%s) >= $1)); }
 # Linux ids of the installed agent's processes in this prefix (other prefixes may run agents too).
 installed_agents() {
   local pid
@@ -326,16 +391,30 @@ start_menu_entry() {
 }
 seconds() { printf '%d.%03d s' $(($1 / 1000)) $(($1 % 1000)); }
 
-# A silent install with the fleet's presets, the agent started by the machine's Run value as at
-# logon and delivering with them, an upgrade to the next version, an uninstall; prints the
-# package's size and the times. Last: it installs into the prefix.
+# The package's secure properties and same-version upgrade row; a silent install with the fleet's
+# presets and the policy templates, the agent started by the machine's Run value as at logon and
+# delivering with them; with it running, a rebuilt package of the same version and an upgrade to
+# the next one, each leaving one product without a reboot request, the agent delivering after
+# them; an uninstall; prints the package's size and the times. Last: it installs into the prefix.
 case_installer() {
-  local version next package next_package
+  local version next package rebuilt_package next_package
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   next=${version%%.*}.$((10#${version#*.} + 1))
   package=$build/routewarden-$version-x64.msi
+  rebuilt_package=$build/tests/windows/routewarden-$version-rebuilt-x64.msi
   next_package=$build/tests/windows/routewarden-$next-x64.msi
-  [ -f "$package" ] && [ -f "$next_package" ] || fail "no $package or $next_package: run scripts/build-windows"
+  [ -f "$package" ] && [ -f "$rebuilt_package" ] && [ -f "$next_package" ] ||
+    fail "no $package, $rebuilt_package or $next_package: run scripts/build-windows"
+  # What wixl cannot write, the build set in the tables: the properties an elevated installation
+  # keeps, and an upgrade row that takes in this very version.
+  local secure='TRACKING_SERVER_ADDRESS;COORDINATE_SERVER_ADDRESS;COORDINATE_SERVER_PORT;DEVICE;'
+  secure+='INSTALLED_TRACKING_SERVER_ADDRESS;INSTALLED_COORDINATE_SERVER_ADDRESS;INSTALLED_COORDINATE_SERVER_PORT;'
+  secure+='INSTALLED_DEVICE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED'
+  [ "$(msi_property "$package" SecureCustomProperties)" = "$secure" ] ||
+    fail "secure properties: $(msi_property "$package" SecureCustomProperties)"
+  msiinfo export "$package" Upgrade | tr -d '\r' |
+    grep -qP "^\{[-0-9A-F]+\}\t\t${version%%.*}\.0\.${version#*.}\t\t513\t\tWIX_UPGRADE_DETECTED$" ||
+    fail "no upgrade row up to this version inclusive: $(msiinfo export "$package" Upgrade)"
   local programs="$WINEPREFIX/drive_c/Program Files/Quillbank"
   local presets_key='HKLM\SOFTWARE\Quillbank\routewarden'
   local run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -353,6 +432,11 @@ case_installer() {
     COORDINATE_SERVER_PORT="${presets[coordinate_server_port]}" DEVICE="$device")
   [ -f "$programs/Routewarden/routewarden.exe" ] && [ -f "$programs/Routewarden/ru/LC_MESSAGES/routewarden.mo" ] ||
     fail "the program or its catalogue not installed"
+  local template
+  for template in routewarden.admx en-US/routewarden.adml ru-RU/routewarden.adml; do
+    cmp -s "$programs/Routewarden/policies/$template" "$root/windows/policies/$template" ||
+      fail "policy template $template not installed"
+  done
   [ "$(strings -el "$programs/Routewarden/routewarden.exe" | grep -A1 -x FileVersion | tail -n1)" = "$version" ] ||
     fail "the program's version resource is not $version"
   local run
@@ -375,21 +459,34 @@ case_installer() {
   [ "$first_start" = "$(peer_settings "$service_port" "$coordinate_port" "$device")" ] ||
     fail "the first-start settings file does not hold the presets: $first_start"
   expect_delivered "$device"
-  close_agent
-  wait_for 15 "the installed agent ended" not installed_agent_running
 
-  # The next version, without properties: it replaces this one and keeps the presets.
+  # With the agent running: the same version rebuilt (a product code of its own) replaces the
+  # installed one rather than adding a second product.
+  local agents products
+  agents=$(installed_agents)
+  installer_action /i "$rebuilt_package" >/dev/null
+  one_product "the reinstall"
+  [ "${products##*\\}" = "$(msi_property "$rebuilt_package" ProductCode)" ] ||
+    fail "the rebuilt package is not the one installed"
+
+  # The next version, without properties, with the agent running: it replaces this one, keeps
+  # the presets, asks for no reboot, and the agent goes on delivering.
   upgrade_ms=$(installer_action /i "$next_package")
-  local products
-  products=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 2>/dev/null |
-    tr -d '\r' | awk '/^HKEY/ { key = $0 } /^    DisplayName    REG_SZ    Routewarden$/ { print key }')
-  [ "$(printf '%s\n' "$products" | grep -c .)" -eq 1 ] || fail "installed products after the upgrade: $products"
+  local upgraded
+  upgraded=$(date -u +%s)
+  one_product "the upgrade"
   [ "$(reg_value "$products" DisplayVersion)" = "${next%%.*}.0.${next#*.}" ] || fail "the upgrade did not install $next"
   [ "$(find "$WINEPREFIX/drive_c" -iname routewarden.exe | wc -l)" -eq 1 ] || fail "more than one copy installed"
   [ -n "$(start_menu_entry)" ] && [ -n "$(reg_value "$run_key" Routewarden)" ] || fail "the upgrade lost the start entries"
   for key in "${!presets[@]}"; do
     [ "$(reg_value "$presets_key" "$key")" = "${presets[$key]}" ] || fail "the upgrade lost preset $key"
   done
+  wait_for 30 "the agent running after the upgrade" installed_agent_running
+  wait_for 90 "a position taken after the upgrade delivered" delivered_since "$upgraded"
+  [ "$(installed_agents)" = "$agents" ] && echo "    the agent ran on through the reinstall and upgrade" ||
+    echo "    the agent was closed and started again by the reinstall or upgrade"
+  close_agent
+  wait_for 15 "the installed agent ended" not installed_agent_running
 
   uninstall_ms=$(installer_action /x "$next_package")
   [ -z "$(find "$programs" -type f 2>/dev/null)" ] || fail "files left under Program Files: $(find "$programs" -type f)"
