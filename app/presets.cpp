@@ -73,15 +73,19 @@ preset_defaults apply_presets(const std::function<wxString(const char* key)>& re
     preset_defaults result;
     for (const preset& preset : presets) {
         const wxString value = read(preset.key);
+        const wxString problem = value.empty() ? wxString() : preset.check(value);
+        if (!value.empty() && problem.empty()) {
+            result.defaults.*preset.field = value;
+            result.in_force.push_back({preset.key, value, "machine preset"});
+            continue;
+        }
+        result.in_force.push_back({preset.key, result.defaults.*preset.field, "built-in default"});
         if (value.empty())
             continue;
-        const wxString problem = preset.check(value);
-        if (problem.empty())
-            result.defaults.*preset.field = value;
-        else
-            result.refused.push_back(wxString::Format(
-                _("Installer preset %s [%s] refused: %s. The built-in default is used."), preset.key,
-                shown(value), problem));
+        result.in_force.push_back({preset.key, shown(value), "machine preset, refused"});
+        result.refused.push_back(wxString::Format(
+            _("Installer preset %s [%s] refused: %s. The built-in default is used."), preset.key, shown(value),
+            problem));
     }
     return result;
 }

@@ -1,13 +1,15 @@
 #include "app/routewarden_frame.hpp"
 
 #include <curl/curl.h>
+#include <wx/dirdlg.h>
 #include <wx/intl.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
+#include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "app/diagnostics.hpp"
 #include "app/platform.hpp"
-#include "app/presets.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "coordinates/timer_thread.hpp"
@@ -21,7 +23,7 @@
 #include "worker_base/thread_events.hpp"
 
 namespace {
-enum menu_id { id_setup = 1, id_exit = 2 };
+enum menu_id { id_setup = 1, id_exit = 2, id_save_diagnostics = 3 };
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
 
@@ -48,6 +50,7 @@ wxBEGIN_EVENT_TABLE(routewarden_frame, wxFrame)
     EVT_ICONIZE(routewarden_frame::on_iconize)
     EVT_CLOSE(routewarden_frame::on_close)
     EVT_MENU(id_setup, routewarden_frame::on_setup)
+    EVT_MENU(id_save_diagnostics, routewarden_frame::on_save_diagnostics)
     EVT_MENU(id_exit, routewarden_frame::on_exit)
 wxEND_EVENT_TABLE()
 // clang-format on
@@ -126,6 +129,7 @@ void routewarden_frame::create_menu_and_status_bar()
 {
     auto* file = new wxMenu;
     file->Append(id_setup, _("Setup"));
+    file->Append(id_save_diagnostics, _("Save diagnostics…"));
     file->Append(id_exit, _("Exit"));
     auto* bar = new wxMenuBar;
     bar->Append(file, _("File"));
@@ -174,6 +178,7 @@ void routewarden_frame::read_presets()
     for (const wxString& row : presets.refused)
         log_error(escape_html(row));
     defaults_ = std::move(presets.defaults);
+    preset_rows_ = std::move(presets.in_force);
 }
 
 void routewarden_frame::open_config()
@@ -201,6 +206,23 @@ void routewarden_frame::on_close(wxCloseEvent& event)
 void routewarden_frame::on_setup(wxCommandEvent&)
 {
     show_options();
+}
+
+void routewarden_frame::on_save_diagnostics(wxCommandEvent&)
+{
+    wxString start = wxStandardPaths::Get().GetUserDir(wxStandardPaths::Dir_Desktop);
+    if (!wxDirExists(start))
+        start = wxGetHomeDir();
+    wxDirDialog dialog(this, _("Choose a folder for the diagnostics"), start, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    const diagnostics_content content{log_view_->current_file(), config_file_, delivery_folder(), preset_rows_,
+                                      store_->messages().size(), store_->durable()};
+    const diagnostics_outcome outcome = save_diagnostics(dialog.GetPath(), content, wxDateTime::Now());
+    if (outcome.failure.empty())
+        log_info(escape_html(wxString::Format(_("Diagnostics saved: %s"), outcome.zip.GetFullPath())));
+    else
+        log_error(escape_html(wxString::Format(_("Diagnostics could not be saved: %s"), outcome.failure)));
 }
 
 void routewarden_frame::on_exit(wxCommandEvent&)

@@ -4,6 +4,7 @@
 // start-up and its destructor the shutdown.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <wx/aui/framemanager.h>
 #include <wx/datetime.h>
@@ -14,6 +15,7 @@
 #include <wx/sharedptr.h>
 #include <wx/weakref.h>
 
+#include "app/presets.hpp"
 #include "app/routewarden_options.hpp"
 #include "app/tracking_state.hpp"
 #include "coordinates/poll_timing.hpp"
@@ -45,6 +47,8 @@ private:
     void on_iconize(wxIconizeEvent& event);
     void on_close(wxCloseEvent& event);
     void on_setup(wxCommandEvent& event);
+    // Asks for a folder, the desktop first, and writes the support bundle there (app/diagnostics.hpp).
+    void on_save_diagnostics(wxCommandEvent& event);
     void on_exit(wxCommandEvent& event);
     void on_thread_info(wxThreadEvent& event);
     void on_thread_error(wxThreadEvent& event);
@@ -91,6 +95,8 @@ private:
     std::unique_ptr<log_cleanup> log_cleanup_;
     wxFileName config_file_;
     setting_defaults defaults_;
+    // The preset keys' values in force and their sources, for the diagnostics.
+    std::vector<setting_row> preset_rows_;
     wxSharedPtr<wxFileConfig> config_;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.
