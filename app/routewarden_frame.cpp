@@ -135,6 +135,20 @@ void routewarden_frame::create_menu_and_status_bar()
     bar->Append(file, _("File"));
     SetMenuBar(bar);
     CreateStatusBar(status_field_count, wxSTB_DEFAULT_STYLE, 0);
+    size_status_fields();
+}
+
+void routewarden_frame::size_status_fields()
+{
+    // The counts field holds the widest counts it shows in this language, a space on each side;
+    // the position takes the rest, and the field after it stays empty.
+    wxString counts = _("Messages in queue: %1% sent: %2%");
+    counts.Replace("%1%", wxString::Format("%zu", max_kept_messages));
+    counts.Replace("%2%", "99999");
+    const wxStatusBar* bar = GetStatusBar();
+    const int space = bar->GetTextExtent(" ").x;
+    const int widths[status_field_count] = {bar->GetTextExtent(counts).x + 2 * space, -1, space};
+    SetStatusWidths(status_field_count, widths);
 }
 
 void routewarden_frame::create_log_view()

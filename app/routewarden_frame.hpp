@@ -63,6 +63,7 @@ private:
     void apply_config_change();
 
     void create_menu_and_status_bar();
+    void size_status_fields();
     void create_log_view();
     void create_config_folder();
     // The watcher needs a running main loop on some platforms: armed from the loop's first turn,
