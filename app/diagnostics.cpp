@@ -97,6 +97,7 @@ diagnostics_outcome save_diagnostics(const wxString& folder, const diagnostics_c
     const wxLogNull reported_by_the_caller;
     diagnostics_outcome outcome;
     outcome.zip = wxFileName(folder, diagnostics_file_name(wxGetHostName(), when));
+    outcome.zip.Normalize(wxPATH_NORM_DOTS); // a dialog may give the folder as "<folder>\."
     const wxString final_path = outcome.zip.GetFullPath();
     const wxString part_path = final_path + ".part";
     bool written = false;
