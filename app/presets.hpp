@@ -6,7 +6,7 @@
 
 #include <wx/string.h>
 
-#include "worker_base/settings_keys.hpp"
+#include "app/settings_keys.hpp"
 
 // A value in force and where it came from, as the diagnostics list it.
 struct setting_row {

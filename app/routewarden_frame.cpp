@@ -10,6 +10,7 @@
 
 #include "app/diagnostics.hpp"
 #include "app/platform.hpp"
+#include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
 #include "coordinates/timer_thread.hpp"
@@ -82,9 +83,10 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     open_config();
 
     restore_outbox();
-    start_workers();
-    if (telemetry_enabled(*config_))
-        start_telemetry(telemetry_port(*config_));
+    const resolved_settings resolved = resolve_settings(*config_, defaults_);
+    start_workers(resolved);
+    if (resolved.telemetry.enabled)
+        start_telemetry(resolved.telemetry.port);
 }
 
 routewarden_frame::~routewarden_frame()
@@ -292,7 +294,7 @@ void routewarden_frame::apply_config_change()
         return;
     log_info(_("Configuration changed"));
     open_config();
-    reload_workers();
+    reload_workers(resolve_settings(*config_, defaults_));
 }
 
 void routewarden_frame::restore_outbox()
@@ -311,13 +313,13 @@ void routewarden_frame::restore_outbox()
     track(tracking_report::waiting, static_cast<long>(opening.restored));
 }
 
-void routewarden_frame::start_workers()
+void routewarden_frame::start_workers(const resolved_settings& resolved)
 {
     timer_ = std::make_unique<timer_thread>(this, *store_, timing_);
-    timer_->load_settings(*config_, defaults_);
+    timer_->configure(resolved.poller);
     run_or_drop(timer_);
     process_messages_ = std::make_unique<process_messages_thread>(this, *store_);
-    process_messages_->load_settings(*config_, defaults_);
+    process_messages_->configure(resolved.sender);
     run_or_drop(process_messages_);
 }
 
@@ -328,12 +330,12 @@ void routewarden_frame::start_telemetry(std::uint32_t port)
     run_or_drop(telemetry_);
 }
 
-void routewarden_frame::reload_workers()
+void routewarden_frame::reload_workers(const resolved_settings& resolved)
 {
     if (process_messages_)
-        process_messages_->load_settings(*config_, defaults_);
+        process_messages_->configure(resolved.sender);
     if (timer_)
-        timer_->load_settings(*config_, defaults_);
+        timer_->configure(resolved.poller);
 }
 
 void routewarden_frame::stop_workers()

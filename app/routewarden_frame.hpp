@@ -24,6 +24,7 @@ class delivery_store;
 class log_cleanup;
 class log_viewer;
 class process_messages_thread;
+struct resolved_settings;
 class taskbar_icon;
 class telemetry_thread;
 class timer_thread;
@@ -78,13 +79,13 @@ private:
     // how many; an outbox that cannot be used gives its error row.
     void restore_outbox();
     // Polling worker, then delivery worker: each created with its settings, then started.
-    void start_workers();
+    void start_workers(const resolved_settings& resolved);
     // Telemetry worker on this port; stopped with the others.
     void start_telemetry(std::uint32_t port);
-    // load_settings from config: delivery worker first, then polling worker. Each takes the
-    // settings at its next cycle; a worker is never paused (on Windows a pause suspends the
-    // thread wherever it is, perhaps holding a lock that load_settings needs).
-    void reload_workers();
+    // The new values to the delivery worker first, then the polling worker. Each takes them at its
+    // next cycle; a worker is never paused (on Windows a pause suspends the thread wherever it is,
+    // perhaps holding a lock that the hand-over needs).
+    void reload_workers(const resolved_settings& resolved);
     // Delivery worker, then polling worker (its connection aborted and its loop stopped first),
     // then the telemetry worker, each waited for; then the outbox is closed.
     void stop_workers();

@@ -10,7 +10,7 @@
 #include <wx/sizer.h>
 
 #include "app/settings_file.hpp"
-#include "worker_base/settings_keys.hpp"
+#include "app/settings_keys.hpp"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(routewarden_options, wxDialog)

@@ -6,7 +6,7 @@
 #include <wx/strconv.h>
 
 #include "app/platform.hpp"
-#include "worker_base/settings_keys.hpp"
+#include "app/settings_keys.hpp"
 
 wxFileName settings_file_name()
 {
@@ -80,20 +80,4 @@ void save_setting_edits(const wxFileName& file, const setting_defaults& defaults
             edit.value);
     }
     config->Flush();
-}
-
-bool telemetry_enabled(const wxConfigBase& config)
-{
-    return config.ReadBool(settings::telemetry, false);
-}
-
-std::uint32_t telemetry_port(const wxConfigBase& config)
-{
-    const wxString text = config.Read(settings::telemetry_port, settings::default_telemetry_port);
-    if (text.empty() || !wxIsdigit(text[0]))
-        return 0;
-    unsigned long port = 0;
-    // Trailing non-digits end the number; they are not an error.
-    text.ToULong(&port, 10);
-    return static_cast<std::uint32_t>(port);
 }

@@ -1,7 +1,6 @@
 #pragma once
 // The per-user settings file: where it lives, how it is opened and how a change on disk is told
 // from the events of the folder watcher. No GUI: the main window and the tests share it.
-#include <cstdint>
 #include <variant>
 #include <vector>
 
@@ -10,7 +9,7 @@
 #include <wx/filename.h>
 #include <wx/sharedptr.h>
 
-#include "worker_base/settings_keys.hpp"
+#include "app/settings_keys.hpp"
 
 // <home>/Quillbank/config/.routewarden
 wxFileName settings_file_name();
@@ -49,9 +48,3 @@ struct setting_edit {
 void save_setting_edits(const wxFileName& file, const setting_defaults& defaults,
                         const std::vector<setting_edit>& edits);
 
-// "telemetry", default false.
-bool telemetry_enabled(const wxConfigBase& config);
-
-// "telemetry_port" as a number: its leading decimal digits; 0 when it does not begin with a digit.
-// The telemetry worker sends to its low 16 bits.
-std::uint32_t telemetry_port(const wxConfigBase& config);

@@ -1,8 +1,8 @@
 // Cost of the two wire formats on the polling path: decoding one answer, writing one message.
 #include <benchmark/benchmark.h>
 
-#include "coordinates/coordinate_codec.hpp"
-#include "delivery/tracking_message.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "tests/support/answer_bytes.hpp"
 
 namespace {

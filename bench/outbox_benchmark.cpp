@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "coordinates/coordinate_codec.hpp"
 #include "delivery/outbox.hpp"
-#include "delivery/tracking_message.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "tests/support/answer_bytes.hpp"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 
-#include "coordinates/answer_layout.hpp"
+#include "formats/answer_layout.hpp"
 
 class coordinate_client {
 public:

@@ -3,11 +3,10 @@
 #include <boost/format.hpp>
 #include <wx/intl.h>
 
-#include "coordinates/coordinate_codec.hpp"
 #include "delivery/delivery_store.hpp"
-#include "delivery/tracking_message.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "log/foreign_text.hpp"
-#include "worker_base/settings_keys.hpp"
 #include "worker_base/thread_events.hpp"
 
 namespace {
@@ -32,14 +31,10 @@ timer_thread::~timer_thread()
     loop_.stop();
 }
 
-void timer_thread::load_settings(wxConfigBase& config, const setting_defaults& defaults)
+void timer_thread::configure(poller_settings values)
 {
-    poller_settings loaded;
-    loaded.address = config.Read(settings::coordinate_server_address, defaults.coordinate_server_address);
-    loaded.port = config.Read(settings::coordinate_server_port, defaults.coordinate_server_port);
-    loaded.device = config.Read(settings::device, defaults.device);
-    queue_log_info(owner_, wxString::Format(_("Coordinate server: %s:%s"), loaded.address, loaded.port));
-    offer_settings(std::move(loaded));
+    queue_log_info(owner_, wxString::Format(_("Coordinate server: %s:%s"), values.address, values.port));
+    offer_settings(std::move(values));
 }
 
 void timer_thread::wake()

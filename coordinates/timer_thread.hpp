@@ -8,22 +8,14 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <wx/confbase.h>
 #include <wx/event.h>
 #include <wx/string.h>
 
-#include "coordinates/answer_layout.hpp"
 #include "coordinates/coordinate_client.hpp"
 #include "coordinates/poll_timing.hpp"
-#include "coordinates/position_record.hpp"
-#include "worker_base/settings_keys.hpp"
+#include "coordinates/poller_settings.hpp"
+#include "formats/position_record.hpp"
 #include "worker_base/worker_thread.hpp"
-
-struct poller_settings {
-    wxString address;
-    wxString port;
-    wxString device;
-};
 
 class delivery_store;
 
@@ -33,8 +25,9 @@ public:
     timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing = {});
     ~timer_thread() override;
 
-    // Main thread, before the start or while running: the next cycle connects with the new values.
-    void load_settings(wxConfigBase& config, const setting_defaults& defaults);
+    // Main thread, before the start or while running: names the server in a row; the next cycle
+    // connects with the new values.
+    void configure(poller_settings values);
 
 private:
     // Ends an exchange in flight and the loop at once.

@@ -8,12 +8,11 @@
 #include <wx/intl.h>
 
 #include "delivery/debug_dumps.hpp"
-#include "delivery/delivery_outcome.hpp"
 #include "delivery/delivery_store.hpp"
-#include "delivery/service_answer.hpp"
-#include "delivery/tracking_request.hpp"
+#include "formats/delivery_outcome.hpp"
+#include "formats/service_answer.hpp"
+#include "formats/tracking_request.hpp"
 #include "log/foreign_text.hpp"
-#include "worker_base/settings_keys.hpp"
 #include "worker_base/thread_events.hpp"
 
 namespace {
@@ -62,15 +61,10 @@ process_messages_thread::~process_messages_thread()
     curl_global_cleanup();
 }
 
-void process_messages_thread::load_settings(wxConfigBase& config, const setting_defaults& defaults)
+void process_messages_thread::configure(sender_settings values)
 {
-    sender_settings loaded;
-    loaded.tracking_server_address = config.Read(settings::tracking_server_address, defaults.tracking_server_address);
-    loaded.proxy_server_address = config.Read(settings::proxy_server_address, wxString());
-    loaded.device = config.Read(settings::device, defaults.device);
-    loaded.debug = config.ReadBool(settings::debug, false);
-    queue_log_info(owner_, wxString::Format(_("Service address: %s"), loaded.tracking_server_address));
-    offer_settings(std::move(loaded));
+    queue_log_info(owner_, wxString::Format(_("Service address: %s"), values.tracking_server_address));
+    offer_settings(std::move(values));
 }
 
 void process_messages_thread::wake()

@@ -6,19 +6,11 @@
 #include <string>
 
 #include <curl/curl.h>
-#include <wx/confbase.h>
 #include <wx/event.h>
 #include <wx/string.h>
 
-#include "worker_base/settings_keys.hpp"
+#include "delivery/sender_settings.hpp"
 #include "worker_base/worker_thread.hpp"
-
-struct sender_settings {
-    wxString tracking_server_address;
-    wxString proxy_server_address;
-    wxString device;
-    bool debug = false;
-};
 
 class delivery_store;
 
@@ -28,8 +20,9 @@ public:
     process_messages_thread(wxEvtHandler* owner, delivery_store& store);
     ~process_messages_thread() override;
 
-    // Main thread, before the start or while running; the next transfer uses the new values.
-    void load_settings(wxConfigBase& config, const setting_defaults& defaults);
+    // Main thread, before the start or while running: names the service in a row; the next
+    // transfer uses the new values.
+    void configure(sender_settings values);
 
     // The TLS options of every transfer: certificate revocation is checked on a best-effort basis.
     // A certificate known to be revoked is refused; an unreachable revocation server or a missing

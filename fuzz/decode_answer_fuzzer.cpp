@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "coordinates/coordinate_codec.hpp"
-#include "delivery/tracking_message.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "windows_stack.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "delivery/delivery_outcome.hpp"
+#include "formats/delivery_outcome.hpp"
 #include "windows_stack.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "coordinates/answer_layout.hpp"
+#include "formats/answer_layout.hpp"
 #include "tools/loopback_server.hpp"
 
 enum class simulator_mode {

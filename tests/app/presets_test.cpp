@@ -8,13 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "app/presets.hpp"
+#include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
-#include "coordinates/timer_thread.hpp"
-#include "delivery/delivery_store.hpp"
-#include "delivery/process_messages_thread.hpp"
-#include "event_sink.hpp"
 #include "temp_home.hpp"
-#include "worker_base/thread_events.hpp"
 
 namespace {
 using preset_map = std::map<std::string, std::string>;
@@ -105,8 +101,8 @@ TEST(presets, a_bad_value_keeps_the_built_in_default_of_its_key_alone_and_says_s
     EXPECT_EQ(values(apply({{settings::device, ""}}).defaults), values(built_in)) << "an empty value is no preset";
 }
 
-// Where the defaults are used: the first-start file, and the workers' readers of keys the file
-// lacks (their rows name the addresses they take). A user's own file wins.
+// Where the defaults are used: the first-start file, and the values the workers get for keys the
+// file lacks. A user's own file wins.
 TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
 {
     struct where_case {
@@ -114,8 +110,8 @@ TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
         preset_map presets;
         std::optional<std::string> file;  // the user's file before the start; none at first start
         std::string file_after;
-        std::string coordinate_row;
-        std::string service_row;
+        std::string coordinates; // address:port
+        std::string service;
     };
     const std::string built_in_file = std::string("tracking_server_address=") +
                                       settings::default_tracking_server_address +
@@ -127,23 +123,22 @@ TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
     const std::string users_file = "tracking_server_address=http://127.0.0.1:8081/objects\n"
                                    "coordinate_server_address=127.0.0.2\ncoordinate_server_port=12700\n"
                                    "debug=1\ndevice=own\n";
-    const std::string built_in_service = std::string("Service address: ") + settings::default_tracking_server_address;
+    const std::string built_in_service = settings::default_tracking_server_address;
     preset_map bad_port = fleet;
     bad_port[settings::coordinate_server_port] = "0";
     std::string bad_port_file = fleet_file;
     bad_port_file.replace(bad_port_file.find("12600"), 5, "12500");
 
     const where_case cases[] = {
-        {"no presets, first start", {}, std::nullopt, built_in_file, "Coordinate server: 127.0.0.1:12500",
-         built_in_service},
-        {"presets, first start", fleet, std::nullopt, fleet_file, "Coordinate server: vehicle-pc.local:12600",
-         "Service address: https://tracking.example:8443/api/objects"},
-        {"presets, a file without those keys", fleet, "debug=1\n", "debug=1\n",
-         "Coordinate server: vehicle-pc.local:12600", "Service address: https://tracking.example:8443/api/objects"},
-        {"presets, the user's file", fleet, users_file, users_file, "Coordinate server: 127.0.0.2:12700",
-         "Service address: http://127.0.0.1:8081/objects"},
-        {"a bad port preset, first start", bad_port, std::nullopt, bad_port_file,
-         "Coordinate server: vehicle-pc.local:12500", "Service address: https://tracking.example:8443/api/objects"},
+        {"no presets, first start", {}, std::nullopt, built_in_file, "127.0.0.1:12500", built_in_service},
+        {"presets, first start", fleet, std::nullopt, fleet_file, "vehicle-pc.local:12600",
+         "https://tracking.example:8443/api/objects"},
+        {"presets, a file without those keys", fleet, "debug=1\n", "debug=1\n", "vehicle-pc.local:12600",
+         "https://tracking.example:8443/api/objects"},
+        {"presets, the user's file", fleet, users_file, users_file, "127.0.0.2:12700",
+         "http://127.0.0.1:8081/objects"},
+        {"a bad port preset, first start", bad_port, std::nullopt, bad_port_file, "vehicle-pc.local:12500",
+         "https://tracking.example:8443/api/objects"},
     };
     for (const where_case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,19 +150,13 @@ TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
 
         const setting_defaults defaults = apply(c.presets).defaults;
         const auto config = open_settings(file, defaults);
-        event_sink sink;
-        delivery_store store(&sink);
-        timer_thread(&sink, store).load_settings(*config, defaults);
-        process_messages_thread(&sink, store).load_settings(*config, defaults);
+        const resolved_settings resolved = resolve_settings(*config, defaults);
 
         std::ifstream in(file.GetFullPath().ToStdString());
         std::ostringstream written;
         written << in.rdbuf();
         EXPECT_EQ(written.str(), c.file_after);
-        std::vector<std::string> rows;
-        for (const reported_event& event : sink.events())
-            if (event.type == EVT_LOG_INFO)
-                rows.push_back(event.text.utf8_string());
-        EXPECT_EQ(rows, (std::vector<std::string>{c.coordinate_row, c.service_row}));
+        EXPECT_EQ((resolved.poller.address + ":" + resolved.poller.port).utf8_string(), c.coordinates);
+        EXPECT_EQ(resolved.sender.tracking_server_address.utf8_string(), c.service);
     }
 }

@@ -11,16 +11,14 @@
 
 #include <boost/asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
-#include <wx/fileconf.h>
-#include <wx/memconf.h>
 
 #include "worker_base/thread_events.hpp"
 
-#include "coordinates/coordinate_codec.hpp"
 #include "coordinates/timer_thread.hpp"
 #include "delivery/process_messages_thread.hpp"
-#include "delivery/tracking_message.hpp"
 #include "eventually.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
@@ -62,19 +60,15 @@ class poller_test : public worker_fixture<timer_thread> {
 protected:
     void start(unsigned short port, poll_timing timing = fast, const wxString& device = "bus-7")
     {
-        run_with(*settings(port, device), timing);
+        run_with(settings(port, device), timing);
     }
 
-    static std::unique_ptr<wxConfigBase> settings(unsigned short port, const wxString& device)
+    static poller_settings settings(unsigned short port, const wxString& device)
     {
-        auto config = std::make_unique<wxMemoryConfig>();
-        config->Write("coordinate_server_address", "127.0.0.1");
-        config->Write("coordinate_server_port", wxString::Format("%u", port));
-        config->Write("device", device);
-        return config;
+        return {"127.0.0.1", wxString::Format("%u", port), device};
     }
 
-    void configure(unsigned short port) { reload(*settings(port, "bus-7")); }
+    void configure(unsigned short port) { reload(settings(port, "bus-7")); }
 
     // Takes the poller's notifications as the sender would, until one reports at least `count` messages.
     bool wait_for_stored(unsigned int count, std::chrono::milliseconds timeout = 10s)
@@ -325,10 +319,7 @@ TEST_F(poller_test, goes_on_polling_while_the_sender_works_through_a_slow_backlo
     stub.set_reply(slow);
     store_->hand_off(std::vector<std::string>(10, "waiting\n"));
     process_messages_thread sender(&sink_, *store_);
-    wxMemoryConfig config;
-    config.Write("tracking_server_address", wxString(stub.url()));
-    config.Write("device", "bus-7");
-    sender.load_settings(config, setting_defaults());
+    sender.configure({wxString(stub.url()), wxString(), "bus-7"});
     ASSERT_EQ(sender.Run(), wxTHREAD_NO_ERROR);
     coordinate_simulator server;
     start(server.port());

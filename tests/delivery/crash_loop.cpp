@@ -29,7 +29,6 @@
 #include <vector>
 
 #include <wx/init.h>
-#include <wx/memconf.h>
 
 #include "coordinates/timer_thread.hpp"
 #include "delivery/delivery_store.hpp"
@@ -85,11 +84,6 @@ int run_child(const std::string& run, const std::string& coordinate_port, const 
     wxInitializer wx;
     if (!wx.IsOk())
         return 2;
-    wxMemoryConfig config;
-    config.Write("coordinate_server_address", "127.0.0.1");
-    config.Write("coordinate_server_port", wxString(coordinate_port));
-    config.Write("tracking_server_address", wxString(service_url));
-    config.Write("device", "crash-loop");
     // As the window starts them: what the last run left goes into the store first.
     row_printer rows(run);
     delivery_store store(&rows);
@@ -99,8 +93,8 @@ int run_child(const std::string& run, const std::string& coordinate_port, const 
     }
     timer_thread poller(&rows, store, child_timing);
     process_messages_thread sender(&rows, store);
-    poller.load_settings(config, setting_defaults());
-    sender.load_settings(config, setting_defaults());
+    poller.configure({"127.0.0.1", wxString(coordinate_port), "crash-loop"});
+    sender.configure({wxString(service_url), wxString(), "crash-loop"});
     if (poller.Run() != wxTHREAD_NO_ERROR || sender.Run() != wxTHREAD_NO_ERROR)
         return 2;
     if (!drain) {

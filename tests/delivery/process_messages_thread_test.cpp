@@ -9,8 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <wx/fileconf.h>
-#include <wx/memconf.h>
 #include <wx/utils.h>
 
 #include "worker_base/thread_events.hpp"
@@ -44,24 +42,18 @@ protected:
     void start(const std::string& address, const std::string& device = "bus-7", bool debug = false,
                const std::string& proxy = "")
     {
-        run_with(*settings(address, device, debug, proxy));
+        run_with(settings(address, device, debug, proxy));
     }
 
-    static std::unique_ptr<wxConfigBase> settings(const std::string& address, const std::string& device, bool debug,
-                                                  const std::string& proxy)
+    static sender_settings settings(const std::string& address, const std::string& device, bool debug,
+                                    const std::string& proxy)
     {
-        auto config = std::make_unique<wxMemoryConfig>();
-        config->Write("tracking_server_address", wxString(address));
-        config->Write("device", wxString::FromUTF8(device));
-        config->Write("debug", debug);
-        if (!proxy.empty())
-            config->Write("proxy_server_address", wxString(proxy));
-        return config;
+        return {wxString(address), wxString(proxy), wxString::FromUTF8(device), debug};
     }
 
     void configure(const std::string& address, const std::string& device, bool debug, const std::string& proxy)
     {
-        reload(*settings(address, device, debug, proxy));
+        reload(settings(address, device, debug, proxy));
     }
 
     // What the poller does.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "coordinates/answer_layout.hpp"
+#include "formats/answer_layout.hpp"
 
 class answer_bytes {
 public:

@@ -5,11 +5,9 @@
 #include <utility>
 
 #include <gtest/gtest.h>
-#include <wx/confbase.h>
 
 #include "event_sink.hpp"
 #include "shared_store.hpp"
-#include "worker_base/settings_keys.hpp"
 
 template <class Worker> class worker_fixture : public testing::Test {
 protected:
@@ -19,11 +17,11 @@ protected:
             stop();
     }
 
-    // Creates the worker for the sink with the further constructor arguments, loads, runs.
-    template <class... Args> void run_with(wxConfigBase& config, Args&&... args)
+    // Creates the worker for the sink with the further constructor arguments, configures, runs.
+    template <class Values, class... Args> void run_with(Values values, Args&&... args)
     {
         worker_ = std::make_unique<Worker>(&sink_, *store_, std::forward<Args>(args)...);
-        worker_->load_settings(config, setting_defaults());
+        worker_->configure(std::move(values));
         ASSERT_EQ(worker_->Run(), wxTHREAD_NO_ERROR);
     }
 
@@ -35,7 +33,7 @@ protected:
 
     // New settings for the running worker, as the window gives them: never paused (on Windows a
     // pause suspends the thread wherever it is), taken at its next cycle.
-    void reload(wxConfigBase& config) { worker_->load_settings(config, setting_defaults()); }
+    template <class Values> void reload(Values values) { worker_->configure(std::move(values)); }
 
     // A new, empty store; the worker must be stopped.
     void fresh_store() { store_ = std::make_unique<delivery_store>(&sink_); }

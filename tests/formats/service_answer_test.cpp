@@ -3,8 +3,8 @@
 #include <boost/optional/optional_io.hpp>
 #include <gtest/gtest.h>
 
-#include "delivery/delivery_outcome.hpp"
-#include "delivery/service_answer.hpp"
+#include "formats/delivery_outcome.hpp"
+#include "formats/service_answer.hpp"
 
 namespace {
 std::string parse_error(const std::string& body)

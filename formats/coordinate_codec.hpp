@@ -4,8 +4,8 @@
 #include <boost/optional.hpp>
 #include <wx/string.h>
 
-#include "coordinates/answer_layout.hpp"
-#include "coordinates/position_record.hpp"
+#include "formats/answer_layout.hpp"
+#include "formats/position_record.hpp"
 
 // The 64 request bytes; request_value goes in as float32.
 coordinate_request build_request(double request_value);

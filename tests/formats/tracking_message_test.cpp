@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "answer_bytes.hpp"
-#include "coordinates/coordinate_codec.hpp"
-#include "delivery/tracking_message.hpp"
+#include "formats/coordinate_codec.hpp"
+#include "formats/tracking_message.hpp"
 #include "time_zone.hpp"
 
 namespace layout = answer_layout;

@@ -1,11 +1,11 @@
-#include "delivery/delivery_outcome.hpp"
+#include "formats/delivery_outcome.hpp"
 
 #include <exception>
 
 #include <wx/intl.h>
 #include <wx/string.h>
 
-#include "delivery/service_answer.hpp"
+#include "formats/service_answer.hpp"
 
 namespace {
 std::string over_limit(const wxString& format, std::size_t limit)

@@ -1,4 +1,4 @@
-#include "delivery/tracking_request.hpp"
+#include "formats/tracking_request.hpp"
 
 namespace {
 bool unreserved(unsigned char byte)

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "delivery/tracking_request.hpp"
+#include "formats/tracking_request.hpp"
 
 TEST(tracking_request, headers_carry_the_key)
 {

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "coordinates/position_record.hpp"
+#include "formats/position_record.hpp"
 
 // The tracking service's JSON message for one record: pretty-printed, every value a string,
 // ending with one line feed.

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "answer_bytes.hpp"
-#include "coordinates/coordinate_codec.hpp"
+#include "formats/coordinate_codec.hpp"
 #include "time_zone.hpp"
 
 namespace layout = answer_layout;

@@ -1,4 +1,4 @@
-#include "delivery/service_answer.hpp"
+#include "formats/service_answer.hpp"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "coordinates/coordinate_codec.hpp"
+#include "formats/coordinate_codec.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <boost/format.hpp>
 #include <wx/intl.h>
 
-#include "coordinates/calendar_time.hpp"
+#include "formats/calendar_time.hpp"
 
 namespace {
 constexpr const char* entity_type = "mob_device_service";

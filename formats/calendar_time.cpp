@@ -1,4 +1,4 @@
-#include "coordinates/calendar_time.hpp"
+#include "formats/calendar_time.hpp"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "delivery/tracking_message.hpp"
+#include "formats/tracking_message.hpp"
 
 #include <cstdio>
 #include <locale>
@@ -7,7 +7,7 @@
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
-#include "coordinates/calendar_time.hpp"
+#include "formats/calendar_time.hpp"
 
 namespace {
 // Numbers go through a classic-locale stream so that no user locale can add grouping or a
