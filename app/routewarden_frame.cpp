@@ -131,7 +131,8 @@ void routewarden_frame::create_menu_and_status_bar()
 {
     auto* file = new wxMenu;
     file->Append(id_setup, _("Setup"));
-    file->Append(id_save_diagnostics, _("Save diagnostics…"));
+    // Wide, so that the ellipsis does not depend on the narrow character encoding.
+    file->Append(id_save_diagnostics, _(L"Save diagnostics…"));
     file->Append(id_exit, _("Exit"));
     auto* bar = new wxMenuBar;
     bar->Append(file, _("File"));
