@@ -42,14 +42,41 @@ void on_termination_request(void (*)())
     // application turns those to its hidden windows into the orderly exit.
 }
 
-wxString machine_preset(const char* key)
+namespace {
+machine_value machine_registry_value(const wxString& path, const char* name)
 {
-    const wxLogNull a_missing_key_or_value_is_no_preset;
-    wxRegKey presets(wxRegKey::HKLM, "SOFTWARE\\Quillbank\\routewarden", wxRegKey::WOW64ViewMode_64);
-    wxString value;
-    if (presets.Exists() && presets.HasValue(key))
-        presets.QueryValue(key, value);
-    return value;
+    const wxLogNull a_missing_key_or_value_is_no_value;
+    const wxRegKey key(wxRegKey::HKLM, path, wxRegKey::WOW64ViewMode_64);
+    if (!key.Exists() || !key.HasValue(name))
+        return {};
+    switch (key.GetValueType(name)) {
+    case wxRegKey::Type_String:
+    case wxRegKey::Type_Expand_String: {
+        wxString text;
+        if (key.QueryValue(name, text))
+            return text;
+        return {};
+    }
+    case wxRegKey::Type_Dword: {
+        long number = 0;
+        if (key.QueryValue(name, &number))
+            return static_cast<std::uint32_t>(number);
+        return {};
+    }
+    default:
+        return other_value{};
+    }
+}
+}
+
+machine_value machine_preset(const char* key)
+{
+    return machine_registry_value("SOFTWARE\\Quillbank\\routewarden", key);
+}
+
+machine_value policy_value(const char* key)
+{
+    return machine_registry_value("SOFTWARE\\Policies\\Quillbank\\Routewarden", key);
 }
 
 void exit_on_termination_request(int)
@@ -87,9 +114,14 @@ void on_signal(int)
 }
 }
 
-wxString machine_preset(const char*)
+machine_value machine_preset(const char*)
 {
-    return wxString();
+    return {};
+}
+
+machine_value policy_value(const char*)
+{
+    return {};
 }
 
 void on_termination_request(void (*handler)())

@@ -1,10 +1,18 @@
 #pragma once
 // Everything that differs between the target platforms, behind one small interface.
+#include <cstdint>
+#include <variant>
+
 #include <wx/datetime.h>
 #include <wx/filename.h>
 #include <wx/string.h>
 
 class wxIcon;
+
+// A value stored for the whole machine as the platform keeps it: none, a text, a number, or a value
+// of another type (on Windows: REG_SZ or REG_EXPAND_SZ, REG_DWORD, any other).
+struct other_value {};
+using machine_value = std::variant<std::monostate, wxString, std::uint32_t, other_value>;
 
 namespace platform {
 
@@ -24,10 +32,15 @@ wxDateTime modification_time(const wxFileName& file);
 // system (on POSIX: SIGTERM, SIGINT, SIGHUP). Needs the application object.
 void on_termination_request(void (*handler)());
 
-// The preset for a settings key that the installer stored for the whole machine: on Windows a
-// text value of HKLM\SOFTWARE\Quillbank\routewarden (64-bit view) named as the key; empty when
-// there is none. Other platforms have no presets.
-wxString machine_preset(const char* key);
+// The preset for a settings key that the installer stored for the whole machine: on Windows the
+// value of HKLM\SOFTWARE\Quillbank\routewarden (64-bit view) named as the key. Other platforms
+// have no presets.
+machine_value machine_preset(const char* key);
+
+// The administrator's policy for a settings key, which wins for every user: on Windows the value of
+// HKLM\SOFTWARE\Policies\Quillbank\Routewarden (64-bit view) named as the key. Other platforms
+// have no policy.
+machine_value policy_value(const char* key);
 
 // From now on such a request ends the process at once with the exit code. For the boxes of a
 // start that ends anyway, whose button leads to that end: there is no window to close.

@@ -6,6 +6,7 @@
 
 #include <wx/string.h>
 
+#include "app/platform.hpp"
 #include "app/settings_keys.hpp"
 
 // A value in force and where it came from, as the diagnostics list it.
@@ -24,5 +25,6 @@ struct preset_defaults {
 };
 
 // The defaults with the presets that read gives by settings key (tracking_server_address,
-// coordinate_server_address, coordinate_server_port, device); an empty text means no preset.
-preset_defaults apply_presets(const std::function<wxString(const char* key)>& read);
+// coordinate_server_address, coordinate_server_port, device); an empty text means no preset, a
+// number is taken as its decimal text.
+preset_defaults apply_presets(const std::function<machine_value(const char* key)>& read);

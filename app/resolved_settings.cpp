@@ -14,10 +14,17 @@ std::uint32_t port_number(const wxString& text)
 }
 }
 
-resolved_settings resolve_settings(const wxConfigBase& file, const setting_defaults& defaults)
+resolved_settings resolve_settings(const managed_policy& policy, const wxConfigBase& file,
+                                   const setting_defaults& defaults)
 {
-    const auto text = [&](const char* key, const wxString& fallback) { return file.Read(key, fallback); };
-    const auto flag = [&](const char* key) { return file.ReadBool(key, false); };
+    const auto text = [&](const char* key, const wxString& fallback) {
+        const wxString* managed = policy.find(key);
+        return managed ? *managed : file.Read(key, fallback);
+    };
+    const auto flag = [&](const char* key) {
+        const wxString* managed = policy.find(key);
+        return managed ? *managed == "1" : file.ReadBool(key, false);
+    };
     resolved_settings resolved;
     resolved.poller.address = text(settings::coordinate_server_address, defaults.coordinate_server_address);
     resolved.poller.port = text(settings::coordinate_server_port, defaults.coordinate_server_port);

@@ -1,11 +1,12 @@
 #pragma once
-// The one place where the values in force are decided, from the user's settings file over the
-// defaults (the installer's presets over the built-in values), as the plain values each worker
-// takes. The workers never see the file or its keys.
+// The one place where the values in force are decided, as the plain values each worker takes: the
+// managed policy wins, then the user's settings file, then the defaults (the installer's presets
+// over the built-in values). The workers never see the file or its keys.
 #include <cstdint>
 
 #include <wx/confbase.h>
 
+#include "app/managed_policy.hpp"
 #include "app/settings_keys.hpp"
 #include "coordinates/poller_settings.hpp"
 #include "delivery/sender_settings.hpp"
@@ -23,4 +24,5 @@ struct resolved_settings {
     telemetry_settings telemetry;
 };
 
-resolved_settings resolve_settings(const wxConfigBase& file, const setting_defaults& defaults);
+resolved_settings resolve_settings(const managed_policy& policy, const wxConfigBase& file,
+                                   const setting_defaults& defaults);

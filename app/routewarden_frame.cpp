@@ -1,5 +1,7 @@
 #include "app/routewarden_frame.hpp"
 
+#include <algorithm>
+
 #include <curl/curl.h>
 #include <wx/dirdlg.h>
 #include <wx/intl.h>
@@ -25,6 +27,8 @@
 
 namespace {
 enum menu_id { id_setup = 1, id_exit = 2, id_save_diagnostics = 3 };
+// How soon a policy change reaches a running agent.
+constexpr int policy_period_ms = 60 * 1000;
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
 
@@ -80,13 +84,17 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     if (!tray_icon_->IsIconInstalled())
         log_tray_icon();
     read_presets();
+    read_policy(true);
     open_config();
 
     restore_outbox();
-    const resolved_settings resolved = resolve_settings(*config_, defaults_);
-    start_workers(resolved);
-    if (resolved.telemetry.enabled)
-        start_telemetry(resolved.telemetry.port);
+    const resolved_settings in_force = resolved();
+    start_workers(in_force);
+    if (in_force.telemetry.enabled)
+        start_telemetry(in_force.telemetry.port);
+    policy_timer_.SetOwner(this);
+    Bind(wxEVT_TIMER, &routewarden_frame::on_policy_timer, this, policy_timer_.GetId());
+    policy_timer_.Start(policy_period_ms);
 }
 
 routewarden_frame::~routewarden_frame()
@@ -110,7 +118,7 @@ void routewarden_frame::show_options()
         return;
     }
     // On the heap: the end of the session may delete it from inside its own loop.
-    open_options_ = new routewarden_options(config_, defaults_);
+    open_options_ = new routewarden_options(config_, defaults_, policy_);
     open_options_->ShowModal();
     delete open_options_.get();
     if (close_after_options_)
@@ -233,7 +241,12 @@ void routewarden_frame::on_save_diagnostics(wxCommandEvent&)
     wxDirDialog dialog(this, _("Choose a folder for the diagnostics"), start, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK)
         return;
-    const diagnostics_content content{log_view_->current_file(), config_file_, delivery_folder(), preset_rows_,
+    // The policy's values come first: they win over the presets.
+    std::vector<setting_row> values;
+    for (const managed_policy::value& value : policy_.values)
+        values.push_back({value.key, value.text, "managed policy"});
+    values.insert(values.end(), preset_rows_.begin(), preset_rows_.end());
+    const diagnostics_content content{log_view_->current_file(), config_file_, delivery_folder(), values,
                                       store_->messages().size(), store_->durable()};
     const diagnostics_outcome outcome = save_diagnostics(dialog.GetPath(), content, wxDateTime::Now());
     if (outcome.failure.empty())
@@ -295,7 +308,34 @@ void routewarden_frame::apply_config_change()
         return;
     log_info(_("Configuration changed"));
     open_config();
-    reload_workers(resolve_settings(*config_, defaults_));
+    read_policy(false);
+    reload_workers(resolved());
+}
+
+void routewarden_frame::on_policy_timer(wxTimerEvent&)
+{
+    if (read_policy(false))
+        reload_workers(resolved());
+}
+
+bool routewarden_frame::read_policy(bool at_start)
+{
+    managed_policy now = read_managed_policy(platform::policy_value);
+    const bool changed = now.values != policy_.values;
+    if (changed && !at_start)
+        log_info(escape_html(_("Policy changed")));
+    for (const wxString& row : now.refused)
+        if (std::find(policy_.refused.begin(), policy_.refused.end(), row) == policy_.refused.end())
+            log_error(escape_html(row));
+    if (!now.values.empty() && now.keys() != policy_.keys())
+        log_info(escape_html(wxString::Format(_("Set by your administrator: %s"), now.keys())));
+    policy_ = std::move(now);
+    return changed;
+}
+
+resolved_settings routewarden_frame::resolved() const
+{
+    return resolve_settings(policy_, *config_, defaults_);
 }
 
 void routewarden_frame::restore_outbox()

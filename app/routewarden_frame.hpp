@@ -13,8 +13,10 @@
 #include <wx/frame.h>
 #include <wx/fswatcher.h>
 #include <wx/sharedptr.h>
+#include <wx/timer.h>
 #include <wx/weakref.h>
 
+#include "app/managed_policy.hpp"
 #include "app/presets.hpp"
 #include "app/routewarden_options.hpp"
 #include "app/tracking_state.hpp"
@@ -60,8 +62,17 @@ private:
     // Whether the tray icon is shown: at start only when it is not, later at each change.
     void log_tray_icon();
     void on_config_changed(wxFileSystemWatcherEvent& event);
-    // Reloads and re-applies the settings when the file has a new modification time.
+    // Reloads the file and the policy and re-applies the settings when the file has a new
+    // modification time.
     void apply_config_change();
+    // The policy again, each minute: a change in the values in force is applied.
+    void on_policy_timer(wxTimerEvent& event);
+    // Reads the policy. A refused value gets its red row once, while it stays the same; the
+    // managed keys are named at start and after a change that changes them. True when the values
+    // in force changed.
+    bool read_policy(bool at_start);
+    // The values in force: the policy, the file, the defaults.
+    resolved_settings resolved() const;
 
     void create_menu_and_status_bar();
     void size_status_fields();
@@ -99,6 +110,9 @@ private:
     setting_defaults defaults_;
     // The preset keys' values in force and their sources, for the diagnostics.
     std::vector<setting_row> preset_rows_;
+    // As last read: its refusals are those already reported.
+    managed_policy policy_;
+    wxTimer policy_timer_;
     wxSharedPtr<wxFileConfig> config_;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.

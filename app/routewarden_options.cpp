@@ -19,7 +19,8 @@ wxBEGIN_EVENT_TABLE(routewarden_options, wxDialog)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, const setting_defaults& defaults)
+routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, const setting_defaults& defaults,
+                                         const managed_policy& policy)
     : wxDialog(nullptr, wxID_ANY, _("Setup"), wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       defaults_(defaults)
@@ -43,7 +44,16 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
     int label_width = 0, value_width = 0;
     auto widen = [this](int& width, const wxString& text) { width = std::max(width, grid_->GetTextExtent(text).x); };
     auto category = [&](const wxString& label) { append(new wxPropertyCategory(label, label)); };
+    // A managed value: read-only, its label says so, and it is not among those saved.
+    auto managed = [&](wxPGProperty* property) {
+        property->SetLabel(wxString::Format("%s (%s)", property->GetLabel(), _("Set by your administrator")));
+        property->SetHelpString(_("Set by your administrator"));
+        append(property);
+        grid_->SetPropertyReadOnly(property);
+    };
     auto text = [&](const wxString& label, const char* key, const wxString& fallback) {
+        if (const wxString* value = policy.find(key))
+            return managed(new wxStringProperty(label, key, *value));
         const wxString value = settings->Read(key, fallback);
         append(new wxStringProperty(label, key, value));
         shown_.push_back({key, value, fallback});
@@ -52,6 +62,8 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
         widen(value_width, fallback);
     };
     auto boolean = [&](const wxString& label, const char* key) {
+        if (const wxString* value = policy.find(key))
+            return managed(new wxBoolProperty(label, key, *value == "1"));
         const bool value = settings->ReadBool(key, false);
         append(new wxBoolProperty(label, key, value));
         shown_.push_back({key, value, false});

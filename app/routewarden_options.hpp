@@ -1,12 +1,14 @@
 #pragma once
 // The modal dialog that edits the settings. On "Ok" it saves the values the user changed into the
-// settings file; the main window's watcher then notices the new file and applies it.
+// settings file; the main window's watcher then notices the new file and applies it. A value the
+// administrator's policy sets is shown read-only, so marked, and never saved.
 #include <vector>
 
 #include <wx/dialog.h>
 #include <wx/fileconf.h>
 #include <wx/sharedptr.h>
 
+#include "app/managed_policy.hpp"
 #include "app/settings_file.hpp"
 
 class wxPropertyGrid;
@@ -16,7 +18,8 @@ public:
     // Shows the values of config, which it reads here only: the main window may replace its
     // configuration while this is open, and "Ok" saves into the file as it is on disk then.
     // Settings the file lacks are shown, and saved, with defaults.
-    routewarden_options(wxSharedPtr<wxFileConfig> config, const setting_defaults& defaults);
+    routewarden_options(wxSharedPtr<wxFileConfig> config, const setting_defaults& defaults,
+                        const managed_policy& policy);
 
 private:
     void on_ok(wxCommandEvent& event);

@@ -1,7 +1,7 @@
 #pragma once
-// Keys of the per-user settings file and the defaults that every reader passes.
-// The default tracking address is used by the first-start write, the delivery worker and the
-// options dialog: keep it here only, so that the three agree.
+// Keys of the per-user settings file (the managed policy's values take the same names) and the
+// defaults. The default tracking address is used by the first-start write, the resolution of the
+// values in force and the options dialog: keep it here only, so that the three agree.
 #include <wx/string.h>
 
 namespace settings {

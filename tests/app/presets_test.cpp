@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/managed_policy.hpp"
 #include "app/presets.hpp"
 #include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
@@ -14,13 +15,28 @@
 
 namespace {
 using preset_map = std::map<std::string, std::string>;
+using machine_map = std::map<std::string, machine_value>;
+
+// As the platform layer gives the values.
+std::function<machine_value(const char*)> reader(const machine_map& values)
+{
+    return [&values](const char* key) {
+        const auto found = values.find(key);
+        return found == values.end() ? machine_value() : found->second;
+    };
+}
+
+machine_map typed(const preset_map& texts)
+{
+    machine_map values;
+    for (const auto& [key, text] : texts)
+        values[key] = wxString::FromUTF8(text);
+    return values;
+}
 
 preset_defaults apply(const preset_map& presets)
 {
-    return apply_presets([&](const char* key) {
-        const auto found = presets.find(key);
-        return found == presets.end() ? wxString() : wxString::FromUTF8(found->second);
-    });
+    return apply_presets(reader(typed(presets)));
 }
 
 // The four defaults by settings key.
@@ -101,17 +117,22 @@ TEST(presets, a_bad_value_keeps_the_built_in_default_of_its_key_alone_and_says_s
     EXPECT_EQ(values(apply({{settings::device, ""}}).defaults), values(built_in)) << "an empty value is no preset";
 }
 
-// Where the defaults are used: the first-start file, and the values the workers get for keys the
-// file lacks. A user's own file wins.
-TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
+// The order in which the values in force are found: the policy, the user's file, the presets, the
+// built-in values; a refused machine value (the rows say which) falls through to the next. The
+// first-start file takes the presets, never the policy.
+TEST(presets, are_below_the_users_file_and_the_policy_above_both)
 {
-    struct where_case {
+    struct order_case {
         const char* name;
-        preset_map presets;
+        machine_map presets;
+        machine_map policy;
         std::optional<std::string> file;  // the user's file before the start; none at first start
         std::string file_after;
         std::string coordinates; // address:port
         std::string service;
+        bool debug;
+        std::vector<std::string> rows = {}; // the presets' refusals, then the policy's
+        std::string managed = {};           // the managed keys as the start row names them
     };
     const std::string built_in_file = std::string("tracking_server_address=") +
                                       settings::default_tracking_server_address +
@@ -124,23 +145,53 @@ TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
                                    "coordinate_server_address=127.0.0.2\ncoordinate_server_port=12700\n"
                                    "debug=1\ndevice=own\n";
     const std::string built_in_service = settings::default_tracking_server_address;
-    preset_map bad_port = fleet;
-    bad_port[settings::coordinate_server_port] = "0";
+    const std::string fleet_service = "https://tracking.example:8443/api/objects";
+    const std::string users_service = "http://127.0.0.1:8081/objects";
+    machine_map bad_port = typed(fleet);
+    bad_port[settings::coordinate_server_port] = wxString("0");
     std::string bad_port_file = fleet_file;
     bad_port_file.replace(bad_port_file.find("12600"), 5, "12500");
+    std::string number_port_file = built_in_file;
+    number_port_file.replace(number_port_file.find("12500"), 5, "12600");
+    const std::string policy_used = ". The user's value is used.";
 
-    const where_case cases[] = {
-        {"no presets, first start", {}, std::nullopt, built_in_file, "127.0.0.1:12500", built_in_service},
-        {"presets, first start", fleet, std::nullopt, fleet_file, "vehicle-pc.local:12600",
-         "https://tracking.example:8443/api/objects"},
-        {"presets, a file without those keys", fleet, "debug=1\n", "debug=1\n", "vehicle-pc.local:12600",
-         "https://tracking.example:8443/api/objects"},
-        {"presets, the user's file", fleet, users_file, users_file, "127.0.0.2:12700",
-         "http://127.0.0.1:8081/objects"},
-        {"a bad port preset, first start", bad_port, std::nullopt, bad_port_file, "vehicle-pc.local:12500",
-         "https://tracking.example:8443/api/objects"},
+    const order_case cases[] = {
+        {"no presets, first start", {}, {}, std::nullopt, built_in_file, "127.0.0.1:12500", built_in_service, false},
+        {"presets, first start", typed(fleet), {}, std::nullopt, fleet_file, "vehicle-pc.local:12600", fleet_service,
+         false},
+        {"presets, a file without those keys", typed(fleet), {}, "debug=1\n", "debug=1\n", "vehicle-pc.local:12600",
+         fleet_service, true},
+        {"presets, the user's file", typed(fleet), {}, users_file, users_file, "127.0.0.2:12700", users_service, true},
+        {"a bad port preset, first start", bad_port, {}, std::nullopt, bad_port_file, "vehicle-pc.local:12500",
+         fleet_service, false,
+         {"Installer preset coordinate_server_port [0] refused: not a port number from 1 to 65535. "
+          "The built-in default is used."}},
+        {"a number preset is its decimal text, another type is refused",
+         {{settings::coordinate_server_port, std::uint32_t{12600}}, {settings::device, other_value{}}},
+         {}, std::nullopt, number_port_file, "127.0.0.1:12600", built_in_service, false,
+         {"Installer preset device [] refused: not a text or a number. The built-in default is used."}},
+        {"the policy over the user's file and the presets, numbers too", typed(fleet),
+         {{settings::debug, std::uint32_t{0}},
+          {settings::coordinate_server_port, std::uint32_t{12800}},
+          {settings::tracking_server_address, wxString("https://policy.example/objects")}},
+         users_file, users_file, "127.0.0.2:12800", "https://policy.example/objects", false, {},
+         "tracking_server_address, coordinate_server_port, debug"},
+        {"the policy at first start is not written", {}, {{settings::coordinate_server_address, wxString("10.1.1.1")}},
+         std::nullopt, built_in_file, "10.1.1.1:12500", built_in_service, false, {}, "coordinate_server_address"},
+        {"refused policy values leave the user's", typed(fleet),
+         {{settings::tracking_server_address, other_value{}},
+          {settings::coordinate_server_port, wxString("0")},
+          {settings::debug, std::uint32_t{2}}},
+         users_file, users_file, "127.0.0.2:12700", users_service, true,
+         {"Policy tracking_server_address [] refused: not a text or a number" + policy_used,
+          "Policy coordinate_server_port [0] refused: not a port number from 1 to 65535" + policy_used,
+          "Policy debug [2] refused: not 0 or 1" + policy_used}},
+        {"a refused policy value without a user's value leaves the preset", typed(fleet),
+         {{settings::coordinate_server_port, wxString("65536")}, {settings::device, wxString()}}, "debug=1\n",
+         "debug=1\n", "vehicle-pc.local:12600", fleet_service, true,
+         {"Policy coordinate_server_port [65536] refused: not a port number from 1 to 65535" + policy_used}},
     };
-    for (const where_case& c : cases) {
+    for (const order_case& c : cases) {
         SCOPED_TRACE(c.name);
         temp_home home;
         const wxFileName file = settings_file_name();
@@ -148,9 +199,10 @@ TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
         if (c.file)
             std::ofstream(file.GetFullPath().ToStdString(), std::ios::binary) << *c.file;
 
-        const setting_defaults defaults = apply(c.presets).defaults;
-        const auto config = open_settings(file, defaults);
-        const resolved_settings resolved = resolve_settings(*config, defaults);
+        const preset_defaults presets = apply_presets(reader(c.presets));
+        const managed_policy policy = read_managed_policy(reader(c.policy));
+        const auto config = open_settings(file, presets.defaults);
+        const resolved_settings resolved = resolve_settings(policy, *config, presets.defaults);
 
         std::ifstream in(file.GetFullPath().ToStdString());
         std::ostringstream written;
@@ -158,5 +210,12 @@ TEST(presets, replace_the_built_in_defaults_but_a_users_file_wins)
         EXPECT_EQ(written.str(), c.file_after);
         EXPECT_EQ((resolved.poller.address + ":" + resolved.poller.port).utf8_string(), c.coordinates);
         EXPECT_EQ(resolved.sender.tracking_server_address.utf8_string(), c.service);
+        EXPECT_EQ(resolved.sender.debug, c.debug);
+        std::vector<std::string> rows;
+        for (const auto* refused : {&presets.refused, &policy.refused})
+            for (const wxString& row : *refused)
+                rows.push_back(row.utf8_string());
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(policy.keys().utf8_string(), c.managed);
     }
 }

@@ -90,8 +90,8 @@ TEST(settings_file, an_existing_file_is_read_as_it_is_and_missing_keys_take_the_
     auto config = open_settings(file, setting_defaults());
     EXPECT_EQ(read_all(file), "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n") << "no defaults written into an existing file";
     EXPECT_EQ(config->Read(settings::device), wxString::FromUTF8("\xd0\x9b\xd0\xbe\xd0\xba-7"));
-    EXPECT_FALSE(resolve_settings(*config, setting_defaults()).telemetry.enabled);
-    EXPECT_EQ(resolve_settings(*config, setting_defaults()).telemetry.port, 50000u);
+    EXPECT_FALSE(resolve_settings({}, *config, setting_defaults()).telemetry.enabled);
+    EXPECT_EQ(resolve_settings({}, *config, setting_defaults()).telemetry.port, 50000u);
 }
 
 TEST(settings_file, writing_the_same_values_again_leaves_the_file_untouched_and_new_ones_are_written)
@@ -126,7 +126,7 @@ TEST(settings_file, a_folder_that_cannot_be_made_is_reported_by_the_caller_alone
 
     EXPECT_FALSE(create_settings_folder(file));
     auto config = open_settings(file, setting_defaults());
-    EXPECT_EQ(resolve_settings(*config, setting_defaults()).telemetry.port, 50000u) << "the defaults apply";
+    EXPECT_EQ(resolve_settings({}, *config, setting_defaults()).telemetry.port, 50000u) << "the defaults apply";
     config->Flush();
     config.reset();
     EXPECT_EQ(log.text.ToStdString(), "");
@@ -196,8 +196,8 @@ TEST_F(settings_test, a_save_by_hand_is_read_by_a_new_configuration)
     EXPECT_EQ(after->Read(settings::coordinate_server_port), "12600");
     EXPECT_EQ(after->Read(settings::coordinate_server_address, settings::default_coordinate_server_address),
               "127.0.0.1");
-    EXPECT_TRUE(resolve_settings(*after, setting_defaults()).telemetry.enabled);
-    EXPECT_EQ(resolve_settings(*after, setting_defaults()).telemetry.port, 50001u);
+    EXPECT_TRUE(resolve_settings({}, *after, setting_defaults()).telemetry.enabled);
+    EXPECT_EQ(resolve_settings({}, *after, setting_defaults()).telemetry.port, 50001u);
     EXPECT_EQ(before->Read(settings::coordinate_server_port), "12500") << "an object already made keeps its values";
 }
 
@@ -213,6 +213,6 @@ TEST(settings_file, telemetry_port_takes_leading_digits)
     };
     for (const auto& [text, port] : cases) {
         config->Write(settings::telemetry_port, text);
-        EXPECT_EQ(resolve_settings(*config, setting_defaults()).telemetry.port, port) << '"' << text << '"';
+        EXPECT_EQ(resolve_settings({}, *config, setting_defaults()).telemetry.port, port) << '"' << text << '"';
     }
 }

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -166,102 +167,121 @@ struct stub_request {
     int run;                     // the child it came from, from 0
 };
 
-int run_loop(unsigned seed)
-{
-    temp_home home; // the children's too: the environment is inherited
-    const std::string error_file = home.path_of("child.err");
-    std::cout << "crash loop: seed " << seed << " (delivery_crash_loop " << seed << " repeats the pattern)"
-              << std::endl;
-    coordinate_simulator simulator(0, simulator_mode::numbered);
+// The simulator and the stub every run talks to, and the run each request to the stub came from:
+// the child alive when it arrived.
+struct loop_peers {
     std::mutex arrival_mutex;
-    int run = 0; // the child alive now; guarded by arrival_mutex
+    int run = 0;                                       // guarded by arrival_mutex
     std::vector<std::pair<std::size_t, int>> arrivals; // produced_before and run of each request
-    tracking_stub stub(0, [&](const received_request&) {
-        std::lock_guard<std::mutex> lock(arrival_mutex);
-        arrivals.emplace_back(simulator.positions_count(), run);
-    });
-    stub_reply mix;
-    mix.kind = stub_reply::mixed;
-    mix.seed = seed;
-    stub.set_reply(mix);
+    coordinate_simulator simulator{0, simulator_mode::numbered};
+    tracking_stub stub{0, [this](const received_request&) {
+                           std::lock_guard<std::mutex> lock(arrival_mutex);
+                           arrivals.emplace_back(simulator.positions_count(), run);
+                       }};
 
-    // The run's number goes in front.
-    const std::vector<std::string> child_args = {std::to_string(simulator.port()), stub.url()};
-    auto child = [&](const std::string& run, const char* mode) {
-        std::vector<std::string> args = {"delivery_crash_loop", "--child", run};
-        args.insert(args.end(), child_args.begin(), child_args.end());
-        args.push_back(mode);
-        return args;
-    };
+    explicit loop_peers(unsigned seed)
+    {
+        stub_reply mix;
+        mix.kind = stub_reply::mixed;
+        mix.seed = seed;
+        stub.set_reply(mix);
+    }
+    void set_run(int alive)
+    {
+        std::lock_guard<std::mutex> lock(arrival_mutex);
+        run = alive;
+    }
+    // A child's arguments, its run's name and mode ("killed" or "drain") among them.
+    std::vector<std::string> child(const std::string& name, const char* mode) const
+    {
+        return {"delivery_crash_loop", "--child", name, std::to_string(simulator.port()), stub.url(), mode};
+    }
+    std::vector<stub_request> requests()
+    {
+        std::lock_guard<std::mutex> lock(arrival_mutex);
+        std::vector<stub_request> all;
+        const auto received = stub.requests();
+        for (std::size_t i = 0; i < received.size(); ++i)
+            all.push_back({kilometre_of(received[i].body),
+                           received[i].answer == stub_reply::accept || received[i].answer == stub_reply::slow,
+                           received[i].body, arrivals[i].first, arrivals[i].second});
+        return all;
+    }
+};
+
+// What the killed runs leave for the accounting.
+struct killed_runs {
+    // Positions given while each run lived: [first, end) by position number from 0.
+    std::vector<std::pair<std::size_t, std::size_t>> given;
+    std::set<long> left_in_outbox;
+    int down = 0; // runs with the service rejecting everything
+};
+
+// The children killed at seeded random moments, each with the stub's replies for its run; nothing
+// when one ended by itself or left a connection open.
+std::optional<killed_runs> drive_killed_runs(loop_peers& peers, unsigned seed, const std::string& error_file)
+{
     std::mt19937 moments(seed);
     std::uniform_int_distribution<long> life(shortest_life.count(), longest_life.count());
     std::bernoulli_distribution service_down(down_share);
     stub_reply rejection;
     rejection.kind = stub_reply::reject;
     rejection.code = "down";
-    int down_runs = 0;
-    // Positions given while each killed run lived: [first, end) by position number from 0.
-    std::vector<std::pair<std::size_t, std::size_t>> runs;
-    std::set<long> left_in_outbox;
+    killed_runs runs;
     for (int k = 0; k < kills; ++k) {
-        {
-            std::lock_guard<std::mutex> lock(arrival_mutex);
-            run = k;
-        }
+        peers.set_run(k);
         // One-shot replies go before the standing mix, whose draws go on undisturbed.
         const bool down = service_down(moments);
-        down_runs += down;
-        stub.script(down ? std::deque<stub_reply>(down_replies, rejection) : std::deque<stub_reply>{});
-        const std::size_t first = simulator.positions_count();
-        const pid_t pid = spawn_child(child(std::to_string(k), "killed"), error_file);
+        runs.down += down;
+        peers.stub.script(down ? std::deque<stub_reply>(down_replies, rejection) : std::deque<stub_reply>{});
+        const std::size_t first = peers.simulator.positions_count();
+        const pid_t pid = spawn_child(peers.child(std::to_string(k), "killed"), error_file);
         std::this_thread::sleep_for(std::chrono::milliseconds(life(moments))); // the random moment
         kill(pid, SIGKILL);
         if (const int code = exit_code_of(pid); code != 128 + SIGKILL) {
             std::cout << "FAIL: run " << k << " ended by itself with " << code << " before its kill:" << std::endl;
             show_tail(error_file);
-            return 1;
+            return std::nullopt;
         }
         // A request the child sent just before its end is still answered, and counts to this run.
-        if (!simulator.wait_for_no_connections(settle_limit) || !stub.wait_for_no_connections(settle_limit)) {
+        if (!peers.simulator.wait_for_no_connections(settle_limit) ||
+            !peers.stub.wait_for_no_connections(settle_limit)) {
             std::cout << "FAIL: the peers still had a connection of run " << k << " after "
                       << settle_limit.count() << " s" << std::endl;
-            return 1;
+            return std::nullopt;
         }
-        runs.emplace_back(first, simulator.positions_count());
+        runs.given.emplace_back(first, peers.simulator.positions_count());
         // What the run had handed over and not yet delivered or dropped, as the next run finds it;
         // a run killed early may not have made the outbox yet.
         if (outbox_file_name().FileExists())
             for (const std::string& body : outbox(outbox_file_name().GetFullPath().ToStdString(wxConvUTF8)).load(1000))
-                left_in_outbox.insert(kilometre_of(body));
+                runs.left_in_outbox.insert(kilometre_of(body));
     }
+    return runs;
+}
 
-    simulator.set_mode(simulator_mode::no_data);
-    stub.script({});
-    stub.set_reply(stub_reply{});
-    {
-        std::lock_guard<std::mutex> lock(arrival_mutex);
-        run = kills;
-    }
-    if (const int code = exit_code_of(spawn_child(child("last", "drain"), error_file)); code != 0) {
+// One more run, with no new positions and the service taking everything, until the store is empty.
+bool drain_last_run(loop_peers& peers, const std::string& error_file)
+{
+    peers.simulator.set_mode(simulator_mode::no_data);
+    peers.stub.script({});
+    peers.stub.set_reply(stub_reply{});
+    peers.set_run(kills);
+    if (const int code = exit_code_of(spawn_child(peers.child("last", "drain"), error_file)); code != 0) {
         std::cout << "FAIL: the last run, with the service taking everything, ended with " << code
                   << (code == 1 ? ": messages were still waiting after " + std::to_string(drain_limit.count()) + " s"
                                 : "")
                   << std::endl;
         show_tail(error_file);
-        return 1;
+        return false;
     }
+    return true;
+}
 
-    const std::size_t produced = simulator.positions_count();
-    std::vector<stub_request> requests;
-    {
-        std::lock_guard<std::mutex> lock(arrival_mutex);
-        const auto received = stub.requests();
-        for (std::size_t i = 0; i < received.size(); ++i)
-            requests.push_back({kilometre_of(received[i].body),
-                                received[i].answer == stub_reply::accept || received[i].answer == stub_reply::slow,
-                                received[i].body, arrivals[i].first, arrivals[i].second});
-    }
-
+// What the stub accepted held against what the simulator produced: 0 when it all adds up, else 1
+// with the faults printed; the figures printed either way.
+int account_for_positions(const std::vector<stub_request>& requests, std::size_t produced, const killed_runs& runs)
+{
     int faults = 0;
     auto fault = [&](const std::string& what) {
         if (++faults <= 20)
@@ -310,16 +330,16 @@ int run_loop(unsigned seed)
     // service next accepted a newer one.
     // ", given in run R (kms A to B)" for a kilometre.
     auto given_in = [&](long km) {
-        for (std::size_t k = 0; k < runs.size(); ++k)
-            if (static_cast<long>(runs[k].first) < km && km <= static_cast<long>(runs[k].second))
-                return ", given in run " + std::to_string(k) + " (kms " + std::to_string(runs[k].first + 1) +
-                       " to " + std::to_string(runs[k].second) + ")";
+        for (std::size_t k = 0; k < runs.given.size(); ++k)
+            if (static_cast<long>(runs.given[k].first) < km && km <= static_cast<long>(runs.given[k].second))
+                return ", given in run " + std::to_string(k) + " (kms " + std::to_string(runs.given[k].first + 1) +
+                       " to " + std::to_string(runs.given[k].second) + ")";
         return std::string();
     };
     std::set<long> never_handed_over;
-    for (const auto& [first, end] : runs)
+    for (const auto& [first, end] : runs.given)
         for (std::size_t n = end; n > first && end - n < lost_per_kill; --n)
-            if (!first_try.count(static_cast<long>(n)) && !left_in_outbox.count(static_cast<long>(n)))
+            if (!first_try.count(static_cast<long>(n)) && !runs.left_in_outbox.count(static_cast<long>(n)))
                 never_handed_over.insert(static_cast<long>(n));
     std::size_t dropped_by_rule = 0;
     for (long km = 1; km <= static_cast<long>(produced); ++km) {
@@ -344,7 +364,7 @@ int run_loop(unsigned seed)
     if (acceptances.empty())
         fault("nothing was accepted");
 
-    std::cout << "kills:                           " << kills << " (" << down_runs
+    std::cout << "kills:                           " << kills << " (" << runs.down
               << " of the runs with the service rejecting everything)\n"
               << "produced (positions given):      " << produced << "\n"
               << "accepted (distinct):             " << acceptances.size() << "\n"
@@ -355,6 +375,20 @@ int run_loop(unsigned seed)
               << "requests (all answers):          " << requests.size() << std::endl;
     std::cout << (faults == 0 ? "ok" : "FAIL: " + std::to_string(faults) + " faults") << std::endl;
     return faults == 0 ? 0 : 1;
+}
+
+int run_loop(unsigned seed)
+{
+    temp_home home; // the children's too: the environment is inherited
+    const std::string error_file = home.path_of("child.err");
+    std::cout << "crash loop: seed " << seed << " (delivery_crash_loop " << seed << " repeats the pattern)"
+              << std::endl;
+    loop_peers peers(seed);
+    const auto runs = drive_killed_runs(peers, seed, error_file);
+    if (!runs || !drain_last_run(peers, error_file))
+        return 1;
+    const std::size_t produced = peers.simulator.positions_count();
+    return account_for_positions(peers.requests(), produced, *runs);
 }
 }
 
