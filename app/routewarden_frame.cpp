@@ -3,13 +3,15 @@
 #include <algorithm>
 
 #include <curl/curl.h>
+#include <wx/dirdlg.h>
 #include <wx/intl.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
+#include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "app/diagnostics.hpp"
 #include "app/platform.hpp"
-#include "app/presets.hpp"
 #include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
 #include "app/taskbar_icon.hpp"
@@ -24,7 +26,7 @@
 #include "worker_base/thread_events.hpp"
 
 namespace {
-enum menu_id { id_setup = 1, id_exit = 2 };
+enum menu_id { id_setup = 1, id_exit = 2, id_save_diagnostics = 3 };
 // How soon a policy change reaches a running agent.
 constexpr int policy_period_ms = 60 * 1000;
 constexpr int status_field_count = 3;
@@ -53,6 +55,7 @@ wxBEGIN_EVENT_TABLE(routewarden_frame, wxFrame)
     EVT_ICONIZE(routewarden_frame::on_iconize)
     EVT_CLOSE(routewarden_frame::on_close)
     EVT_MENU(id_setup, routewarden_frame::on_setup)
+    EVT_MENU(id_save_diagnostics, routewarden_frame::on_save_diagnostics)
     EVT_MENU(id_exit, routewarden_frame::on_exit)
 wxEND_EVENT_TABLE()
 // clang-format on
@@ -147,11 +150,27 @@ void routewarden_frame::create_menu_and_status_bar()
 {
     auto* file = new wxMenu;
     file->Append(id_setup, _("Setup"));
+    // Wide, so that the ellipsis does not depend on the narrow character encoding.
+    file->Append(id_save_diagnostics, _(L"Save diagnostics…"));
     file->Append(id_exit, _("Exit"));
     auto* bar = new wxMenuBar;
     bar->Append(file, _("File"));
     SetMenuBar(bar);
     CreateStatusBar(status_field_count, wxSTB_DEFAULT_STYLE, 0);
+    size_status_fields();
+}
+
+void routewarden_frame::size_status_fields()
+{
+    // The counts field holds the widest counts it shows in this language, a space on each side;
+    // the position takes the rest, and the field after it stays empty.
+    wxString counts = _("Messages in queue: %1% sent: %2%");
+    counts.Replace("%1%", wxString::Format("%zu", max_kept_messages));
+    counts.Replace("%2%", "99999");
+    const wxStatusBar* bar = GetStatusBar();
+    const int space = bar->GetTextExtent(" ").x;
+    const int widths[status_field_count] = {bar->GetTextExtent(counts).x + 2 * space, -1, space};
+    SetStatusWidths(status_field_count, widths);
 }
 
 void routewarden_frame::create_log_view()
@@ -195,6 +214,7 @@ void routewarden_frame::read_presets()
     for (const wxString& row : presets.refused)
         log_error(escape_html(row));
     defaults_ = std::move(presets.defaults);
+    preset_rows_ = std::move(presets.in_force);
 }
 
 void routewarden_frame::open_config()
@@ -222,6 +242,28 @@ void routewarden_frame::on_close(wxCloseEvent& event)
 void routewarden_frame::on_setup(wxCommandEvent&)
 {
     show_options();
+}
+
+void routewarden_frame::on_save_diagnostics(wxCommandEvent&)
+{
+    wxString start = wxStandardPaths::Get().GetUserDir(wxStandardPaths::Dir_Desktop);
+    if (!wxDirExists(start))
+        start = wxGetHomeDir();
+    wxDirDialog dialog(this, _("Choose a folder for the diagnostics"), start, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    // The policy's values come first: they win over the presets.
+    std::vector<setting_row> values;
+    for (const managed_policy::value& value : policy_.values)
+        values.push_back({value.key, value.text, "managed policy"});
+    values.insert(values.end(), preset_rows_.begin(), preset_rows_.end());
+    const diagnostics_content content{log_view_->current_file(), config_file_, delivery_folder(), values,
+                                      store_->messages().size(), store_->durable()};
+    const diagnostics_outcome outcome = save_diagnostics(dialog.GetPath(), content, wxDateTime::Now());
+    if (outcome.failure.empty())
+        log_info(escape_html(wxString::Format(_("Diagnostics saved: %s"), outcome.zip.GetFullPath())));
+    else
+        log_error(escape_html(wxString::Format(_("Diagnostics could not be saved: %s"), outcome.failure)));
 }
 
 void routewarden_frame::on_exit(wxCommandEvent&)

@@ -4,6 +4,7 @@
 // start-up and its destructor the shutdown.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <wx/aui/framemanager.h>
 #include <wx/datetime.h>
@@ -16,6 +17,7 @@
 #include <wx/weakref.h>
 
 #include "app/managed_policy.hpp"
+#include "app/presets.hpp"
 #include "app/routewarden_options.hpp"
 #include "app/tracking_state.hpp"
 #include "coordinates/poll_timing.hpp"
@@ -50,6 +52,8 @@ private:
     void on_iconize(wxIconizeEvent& event);
     void on_close(wxCloseEvent& event);
     void on_setup(wxCommandEvent& event);
+    // Asks for a folder, the desktop first, and writes the support bundle there (app/diagnostics.hpp).
+    void on_save_diagnostics(wxCommandEvent& event);
     void on_exit(wxCommandEvent& event);
     void on_thread_info(wxThreadEvent& event);
     void on_thread_error(wxThreadEvent& event);
@@ -73,6 +77,7 @@ private:
     resolved_settings resolved() const;
 
     void create_menu_and_status_bar();
+    void size_status_fields();
     void create_log_view();
     void create_config_folder();
     // The watcher needs a running main loop on some platforms: armed from the loop's first turn,
@@ -105,6 +110,8 @@ private:
     std::unique_ptr<log_cleanup> log_cleanup_;
     wxFileName config_file_;
     setting_defaults defaults_;
+    // The preset keys' values in force and their sources, for the diagnostics.
+    std::vector<setting_row> preset_rows_;
     // As last read: its refusals are those already reported.
     managed_policy policy_;
     wxTimer policy_timer_;

@@ -1,6 +1,9 @@
 #include "app/routewarden_options.hpp"
 
+#include <algorithm>
+
 #include <wx/button.h>
+#include <wx/gdicmn.h>
 #include <wx/intl.h>
 #include <wx/propgrid/propgrid.h>
 #include <wx/propgrid/props.h>
@@ -38,6 +41,8 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
         grid_->Append(property);
         ++rows;
     };
+    int label_width = 0, value_width = 0;
+    auto widen = [this](int& width, const wxString& text) { width = std::max(width, grid_->GetTextExtent(text).x); };
     auto category = [&](const wxString& label) { append(new wxPropertyCategory(label, label)); };
     // A managed value: read-only, its label says so, and it is not among those saved.
     auto managed = [&](wxPGProperty* property) {
@@ -52,6 +57,9 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
         const wxString value = settings->Read(key, fallback);
         append(new wxStringProperty(label, key, value));
         shown_.push_back({key, value, fallback});
+        widen(label_width, label);
+        widen(value_width, value);
+        widen(value_width, fallback);
     };
     auto boolean = [&](const wxString& label, const char* key) {
         if (const wxString* value = policy.find(key))
@@ -59,6 +67,7 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
         const bool value = settings->ReadBool(key, false);
         append(new wxBoolProperty(label, key, value));
         shown_.push_back({key, value, false});
+        widen(label_width, label);
     };
     category(_("Device"));
     text(_("Device ID"), settings::device, defaults_.device);
@@ -73,9 +82,14 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
     boolean(_("Telemetry"), settings::telemetry);
     text(_("Telemetry port"), settings::telemetry_port, settings::default_telemetry_port);
 
-    // Large enough to show every row and a whole address without scrolling.
-    grid_->SetMinSize(wxSize(FromDIP(520), grid_->GetRowHeight() * (rows + 1)));
+    // Every row, and each column as wide as its widest text (the default addresses among them)
+    // with room on both sides, as far as the screen allows.
+    const int room = grid_->GetTextExtent("  ").x;
+    const int splitter = grid_->GetMarginWidth() + label_width + 2 * room;
+    const int width = std::min(splitter + value_width + 2 * room, wxGetClientDisplayRect().GetWidth() * 9 / 10);
+    grid_->SetMinSize(wxSize(width, grid_->GetRowHeight() * (rows + 1)));
     SetSizerAndFit(column);
+    grid_->SetSplitterPosition(splitter);
     Centre(wxBOTH);
 }
 

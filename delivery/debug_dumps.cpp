@@ -38,16 +38,25 @@ bool dump_stamp(const std::string& name, unsigned long long& stamp)
     return true;
 }
 
-void remove_oldest_pairs(const wxFileName& folder)
+using dump_pairs = std::map<unsigned long long, std::vector<fs::path>>; // by stamp, oldest first
+
+dump_pairs dumps_in(const wxFileName& folder)
 {
     std::error_code error;
-    std::map<unsigned long long, std::vector<fs::path>> pairs; // by stamp, oldest first
+    dump_pairs pairs;
     for (fs::directory_iterator it(fs::u8path(folder.GetFullPath().utf8_string()), error), end; !error && it != end;
          it.increment(error)) {
         unsigned long long stamp = 0;
         if (dump_stamp(it->path().filename().u8string(), stamp))
             pairs[stamp].push_back(it->path());
     }
+    return pairs;
+}
+
+void remove_oldest_pairs(const wxFileName& folder)
+{
+    dump_pairs pairs = dumps_in(folder);
+    std::error_code error;
     while (pairs.size() > max_kept_dump_pairs) {
         for (const fs::path& file : pairs.begin()->second)
             fs::remove(file, error);
@@ -65,4 +74,14 @@ void save_dump_pair(const wxFileName& folder, std::size_t stamp, const std::stri
     write_dump(folder, wxString::Format("msg_%zu.json", stamp), message);
     write_dump(folder, wxString::Format("res_%zu.json", stamp), answer);
     remove_oldest_pairs(folder);
+}
+
+std::vector<wxFileName> newest_dump_files(const wxFileName& folder, std::size_t pairs)
+{
+    const dump_pairs dumps = dumps_in(folder);
+    std::vector<wxFileName> files;
+    for (auto pair = dumps.rbegin(); pair != dumps.rend() && pairs > 0; ++pair, --pairs)
+        for (const fs::path& file : pair->second)
+            files.emplace_back(wxString::FromUTF8(file.u8string()));
+    return files;
 }

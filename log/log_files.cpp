@@ -1,5 +1,6 @@
 #include "log/log_files.hpp"
 
+#include <algorithm>
 #include <ctime>
 #include <stdexcept>
 
@@ -73,4 +74,40 @@ void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFi
         if (age > retention_seconds)
             wxRemoveFile(path);
     }
+}
+
+std::vector<wxFileName> recent_run_logs(const wxString& folder, const wxFileName& current, std::size_t per_run,
+                                        std::uintmax_t file_limit)
+{
+    struct log_file {
+        wxFileName file;
+        wxDateTime changed;
+        wxULongLong size;
+    };
+    const wxLogNull silent; // a file gone meanwhile is simply not listed
+    wxArrayString paths;
+    wxDir::GetAllFiles(folder, &paths, log_file_pattern, wxDIR_FILES);
+    std::vector<log_file> older;
+    for (const wxString& path : paths) {
+        const wxFileName file(path);
+        const wxDateTime changed = file.GetModificationTime();
+        if (!file.SameAs(current) && changed.IsValid())
+            older.push_back({file, changed, file.GetSize()});
+    }
+    std::sort(older.begin(), older.end(), [](const log_file& a, const log_file& b) {
+        return a.changed != b.changed ? a.changed > b.changed : a.file.GetFullName() > b.file.GetFullName();
+    });
+
+    std::vector<wxFileName> result{current};
+    std::size_t run = 0, taken_of_run = 1;
+    for (const log_file& log : older) {
+        if (log.size == wxInvalidSize || log.size.GetValue() <= file_limit) { // ended its run
+            if (++run == 2)
+                break;
+            taken_of_run = 0;
+        }
+        if (taken_of_run++ < per_run)
+            result.push_back(log.file);
+    }
+    return result;
 }

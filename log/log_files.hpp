@@ -1,8 +1,10 @@
 #pragma once
 // The HTML log files of a run, in <home>/Quillbank/log: one to begin with, and another each
 // time the one being written grows too big.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include <wx/datetime.h>
 #include <wx/filename.h>
@@ -32,3 +34,9 @@ void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFi
 // The same with the clock given, asked anew for every file.
 void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep,
                      const std::function<wxDateTime()>& now);
+
+// The files of this run and of the run before it in folder, newest first, at most per_run of each:
+// current is this run's newest. Runs are told apart by modification time and size: a run goes on
+// in a newer file only after the file before has passed file_limit bytes.
+std::vector<wxFileName> recent_run_logs(const wxString& folder, const wxFileName& current, std::size_t per_run,
+                                        std::uintmax_t file_limit);

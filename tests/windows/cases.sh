@@ -345,6 +345,64 @@ case_policy() {
   expect_orderly_end "\"Exit\""
 }
 
+# "Save diagnostics…" from the window's "File" menu, the folder dialog taken as it opens (the
+# desktop): the zip holds this run's and the previous run's logs but not an older one, the
+# settings, the values, the versions and the newest 20 of 22 dump pairs.
+case_diagnostics() {
+  local logs=$home/Quillbank/log dumps=$home/Quillbank/routewarden stamp
+  mkdir -p "$logs" "$dumps"
+  # Two earlier runs' logs, told apart from this run's by modification time; the log checks take
+  # this run's.
+  log_file() { compgen -G "$logs/routewarden\[*\].html" | grep -vF '[9000' | head -n1; }
+  echo '<html>' >"$logs/routewarden[9000000000111].html"
+  touch -d '-2 hours' "$logs/routewarden[9000000000111].html"
+  echo '<html>' >"$logs/routewarden[9000003600222].html"
+  touch -d '-1 hour' "$logs/routewarden[9000003600222].html"
+  for ((stamp = 1000; stamp < 1022; stamp++)); do
+    echo '{}' >"$dumps/msg_$stamp.json"
+    echo '{}' >"$dumps/res_$stamp.json"
+  done
+  # A desktop of the prefix's own rather than a link to the Linux home.
+  rm -f "$home/Desktop"
+  mkdir -p "$home/Desktop"
+  with_peers accept
+  launch_agent
+  wait_for 60 "the tray icon docked" icon_docked
+  wait_for 60 "the start-up rows" rows_at_least 5
+  show_window
+  find_window Routewarden
+  # "File" in the window's menu bar by the mouse, then its second item by the keyboard.
+  xdotool mousemove --window "$window" 20 10 sleep 0.1 click 1
+  wait_for 10 "the \"File\" menu open" menu_open
+  xdotool key Down Down Return
+  # Wine's folder dialog keeps a title of its own, and takes the folder it shows (the desktop)
+  # only by name: "." typed into its name box, at the bottom right.
+  find_window "Select Folder"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove --window "$window" $((WIDTH - 300)) $((HEIGHT - 45)) sleep 0.1 click 1
+  xdotool type --delay 20 '.'
+  xdotool key Return
+  wait_for 30 "the blue row" log_has "Diagnostics saved: "
+  local saved zip listing entry
+  saved=$(log_text | grep -o 'Diagnostics saved: [^<]*' | cut -d' ' -f3-)
+  [[ $saved == *'\Desktop\routewarden-diagnostics-'*.zip ]] || fail "saved elsewhere: $saved"
+  zip=$(wine winepath -u "$saved" 2>/dev/null | tr -d '\r')
+  listing=$(unzip -Z1 "$zip") || fail "no zip at $zip"
+  printf '%s\n' "$listing" >"$case_dir/zip.txt"
+  for entry in about.txt values.txt settings/.routewarden "log/$(basename "$(log_file)")" \
+    'log/routewarden[9000003600222].html' dumps/msg_1002.json dumps/res_1021.json; do
+    grep -qxF -- "$entry" <<<"$listing" || fail "$entry missing from the zip (its list is in zip.txt)"
+  done
+  for entry in 'log/routewarden[9000000000111].html' dumps/msg_1001.json; do
+    not grep -qxF -- "$entry" <<<"$listing" || fail "$entry in the zip"
+  done
+  (($(grep -c '^dumps/' <<<"$listing") == 40)) || fail "not 20 dump pairs in the zip"
+  unzip -p "$zip" about.txt | grep -q '^OS: Windows' || fail "no OS in about.txt"
+  unzip -p "$zip" about.txt | grep -q '^Messages waiting in the outbox: [0-9]' || fail "no outbox count in about.txt"
+  tray_menu 3
+  expect_orderly_end "\"Exit\""
+}
+
 # The machine's registry as the 64-bit agent sees it: reg_value <key> <name> gives the data.
 reg_value() {
   wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
