@@ -50,6 +50,8 @@ routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, con
         property->SetHelpString(_("Set by your administrator"));
         append(property);
         grid_->SetPropertyReadOnly(property);
+        widen(label_width, property->GetLabel());
+        widen(value_width, property->GetValueAsString());
     };
     auto text = [&](const wxString& label, const char* key, const wxString& fallback) {
         if (const wxString* value = policy.find(key))
