@@ -211,7 +211,9 @@ TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failure
     produce({"verbose\n"});
     ASSERT_TRUE(wait_for_error(" rrr"));
     EXPECT_EQ(texts(EVT_LOG_ERROR).back(), " " + reason.substr(0, 499) + wxString::FromUTF8("\u2026"));
-    // The sender may try again before the check, a second later: count the new pairs, not one.
+    // The sender may try again before the check, a second later: count the new pairs, not one,
+    // and stop it first, so that no pair is being written while the folder is read.
+    stop();
     pair = dump_pair(dumps);
     const auto fresh = std::count(pair.begin(), pair.end(), "msg_verbose\n");
     EXPECT_GE(fresh, 1);
