@@ -20,19 +20,22 @@ private:
     std::string previous_;
 };
 
+// Bytes and the display text they give.
+struct text_case {
+    std::string bytes;
+    const wchar_t* text;
+};
+
 }  // namespace
 
 TEST(foreign_text, reads_utf8_then_the_locale_then_byte_by_byte_and_never_loses_text)
 {
     const character_locale plain_c("C");  // in which no byte above 127 converts
-    const struct {
-        std::string bytes;
-        const wchar_t* text;
-    } cases[] = {
+    const text_case cases[] = {
         {"plain", L"plain"},
         {"", L""},
         {"\xd0\x9b\xd0\xbe\xd0\xba-7 \xe2\x82\xac", L"\u041b\u043e\u043a-7 \u20ac"},
-        {"caf\xe9 cr\xe8me", L"caf\u00e9 cr\u00e8me"},  // Latin-1
+        {"caf\xe9 cr\xe8me", L"caf\u00e9 cr\u00e8me"}, // Latin-1
         {"bad \xff byte", L"bad \u00ff byte"},
         {"\xd0 cut short", L"\u00d0 cut short"},
     };
@@ -48,10 +51,7 @@ TEST(foreign_text, reads_utf8_then_the_locale_then_byte_by_byte_and_never_loses_
 TEST(foreign_text, peer_names_read_utf8_else_windows_1251)
 {
     const character_locale plain_c("C");
-    const struct {
-        std::string bytes;
-        const wchar_t* text;
-    } cases[] = {
+    const text_case cases[] = {
         {"Northbound", L"Northbound"},
         {"", L""},
         {"\xd0\x9f\xd0\xb5\xd1\x80\xd0\xbc\xd1\x8c", L"\u041f\u0435\u0440\u043c\u044c"}, // UTF-8
