@@ -230,8 +230,7 @@ TEST(managed_policy, a_change_is_taken_when_a_second_read_agrees)
     struct confirm_case {
         const char* name;
         machine_map at_start, check, confirm;
-        bool due;
-        bool taken;
+        bool due, taken;
         std::string managed; // the keys in force after both reads
     };
     const confirm_case cases[] = {
