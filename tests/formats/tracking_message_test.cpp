@@ -71,8 +71,7 @@ std::string main_line_message(const std::string& date_text, const std::string& z
 TEST(tracking_message, railway_answer_in_several_zones)
 {
     const auto answer = railway_answer();
-    // Berlin changes on 2026-03-29 and 2026-10-25 at 01:00 UTC: the offset in force at the
-    // sample's own moment, never at the local time equal to its UTC time.
+    // Berlin changes at 01:00 UTC: the offset at the sample's moment, not at its UTC time read as local.
     const std::time_t spring = 1774747800, autumn = 1792891800; // 01:30 UTC on those days
     const struct {
         const char* zone;
@@ -82,12 +81,10 @@ TEST(tracking_message, railway_answer_in_several_zones)
     } samples[] = {
         {"UTC", "+00:00"}, {"<+03>-3", "+03:00"}, {"<-0330>3:30", "-03:00"}, {"<+10>-10", "+10:00"},
         {"<-03>3<-02>,M10.1.0/0,M3.3.0/0", "-02:00"}, // in its summer
-        {"Europe/Berlin", "+01:00", spring - 3600, "2026-03-29T00:30:00"},
         {"Europe/Berlin", "+02:00", spring, "2026-03-29T01:30:00"},
         {"Europe/Berlin", "+02:00", spring + 3600, "2026-03-29T02:30:00"},
         {"Europe/Berlin", "+02:00", autumn - 3600, "2026-10-25T00:30:00"},
         {"Europe/Berlin", "+01:00", autumn, "2026-10-25T01:30:00"},
-        {"Europe/Berlin", "+01:00", autumn + 3600, "2026-10-25T02:30:00"},
     };
     for (const auto& s : samples) {
         time_zone tz(s.zone);
