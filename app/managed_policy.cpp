@@ -1,5 +1,7 @@
 #include "app/managed_policy.hpp"
 
+#include <utility>
+
 #include <wx/intl.h>
 
 #include "app/setting_checks.hpp"
@@ -34,4 +36,26 @@ managed_policy read_managed_policy(const std::function<machine_value(const char*
             policy.values.push_back({key, value.text});
     }
     return policy;
+}
+
+policy_watch::policy_watch(reader read) : read_(std::move(read)), in_force_(read_managed_policy(read_))
+{
+}
+
+bool policy_watch::check()
+{
+    managed_policy now = read_managed_policy(read_);
+    if (now == in_force_)
+        held_.reset();
+    else
+        held_ = std::move(now);
+    return held_.has_value();
+}
+
+std::optional<managed_policy> policy_watch::confirm()
+{
+    std::optional<managed_policy> held = std::exchange(held_, std::nullopt);
+    if (!held || read_managed_policy(read_) != *held)
+        return std::nullopt;
+    return std::exchange(in_force_, std::move(*held));
 }

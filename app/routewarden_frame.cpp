@@ -1,6 +1,7 @@
 #include "app/routewarden_frame.hpp"
 
 #include <algorithm>
+#include <optional>
 
 #include <curl/curl.h>
 #include <wx/dirdlg.h>
@@ -29,6 +30,9 @@ namespace {
 enum menu_id { id_setup = 1, id_exit = 2, id_save_diagnostics = 3 };
 // How soon a policy change reaches a running agent.
 constexpr int policy_period_ms = 60 * 1000;
+// How long after a read that saw a change the read that confirms it comes: long enough for Group
+// Policy to write the values of a key it has just emptied.
+constexpr int policy_confirm_ms = 2000;
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
 
@@ -62,7 +66,7 @@ wxEND_EVENT_TABLE()
 
 routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& position, const wxSize& size,
                                      poll_timing timing)
-    : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style), timing_(timing)
+    : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style), policy_(platform::policy_value), timing_(timing)
 {
     tray_icon_ = std::make_unique<taskbar_icon>(
         tracking_.tooltip(GetTitle()),
@@ -87,7 +91,7 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     if (!tray_icon_->IsIconInstalled())
         log_tray_icon();
     read_presets();
-    read_policy(true);
+    report_policy(managed_policy(), true);
     open_config();
 
     restore_outbox();
@@ -98,6 +102,8 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     policy_timer_.SetOwner(this);
     Bind(wxEVT_TIMER, &routewarden_frame::on_policy_timer, this, policy_timer_.GetId());
     policy_timer_.Start(policy_period_ms);
+    policy_confirm_timer_.SetOwner(this);
+    Bind(wxEVT_TIMER, &routewarden_frame::on_policy_confirm_timer, this, policy_confirm_timer_.GetId());
 }
 
 routewarden_frame::~routewarden_frame()
@@ -129,7 +135,7 @@ void routewarden_frame::show_options()
         return;
     }
     // On the heap: the end of the session may delete it from inside its own loop.
-    open_options_ = new routewarden_options(config_, defaults_, policy_);
+    open_options_ = new routewarden_options(config_, defaults_, policy_.in_force());
     open_options_->ShowModal();
     delete open_options_.get();
     if (close_after_options_)
@@ -254,7 +260,7 @@ void routewarden_frame::on_save_diagnostics(wxCommandEvent&)
         return;
     // The policy's values come first: they win over the presets.
     std::vector<setting_row> values;
-    for (const managed_policy::value& value : policy_.values)
+    for (const managed_policy::value& value : policy_.in_force().values)
         values.push_back({value.key, value.text, "managed policy"});
     values.insert(values.end(), preset_rows_.begin(), preset_rows_.end());
     const diagnostics_content content{log_view_->current_file(), config_file_, delivery_folder(), values,
@@ -319,34 +325,45 @@ void routewarden_frame::apply_config_change()
         return;
     log_info(_("Configuration changed"));
     open_config();
-    read_policy(false);
+    check_policy();
     reload_workers(resolved());
 }
 
 void routewarden_frame::on_policy_timer(wxTimerEvent&)
 {
-    if (read_policy(false))
+    check_policy();
+}
+
+void routewarden_frame::check_policy()
+{
+    if (policy_.check())
+        policy_confirm_timer_.StartOnce(policy_confirm_ms);
+}
+
+void routewarden_frame::on_policy_confirm_timer(wxTimerEvent&)
+{
+    const std::optional<managed_policy> replaced = policy_.confirm();
+    if (replaced && report_policy(*replaced, false))
         reload_workers(resolved());
 }
 
-bool routewarden_frame::read_policy(bool at_start)
+bool routewarden_frame::report_policy(const managed_policy& before, bool at_start)
 {
-    managed_policy now = read_managed_policy(platform::policy_value);
-    const bool changed = now.values != policy_.values;
+    const managed_policy& now = policy_.in_force();
+    const bool changed = now.values != before.values;
     if (changed && !at_start)
         log_info(escape_html(_("Policy changed")));
     for (const wxString& row : now.refused)
-        if (std::find(policy_.refused.begin(), policy_.refused.end(), row) == policy_.refused.end())
+        if (std::find(before.refused.begin(), before.refused.end(), row) == before.refused.end())
             log_error(escape_html(row));
-    if (!now.values.empty() && now.keys() != policy_.keys())
+    if (!now.values.empty() && now.keys() != before.keys())
         log_info(escape_html(wxString::Format(_("Set by your administrator: %s"), now.keys())));
-    policy_ = std::move(now);
     return changed;
 }
 
 resolved_settings routewarden_frame::resolved() const
 {
-    return resolve_settings(policy_, *config_, defaults_);
+    return resolve_settings(policy_.in_force(), *config_, defaults_);
 }
 
 void routewarden_frame::restore_outbox()

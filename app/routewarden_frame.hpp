@@ -67,12 +67,17 @@ private:
     // Reloads the file and the policy and re-applies the settings when the file has a new
     // modification time.
     void apply_config_change();
-    // The policy again, each minute: a change in the values in force is applied.
+    // The policy again, each minute: a change in the values in force is applied once a second
+    // read agrees.
     void on_policy_timer(wxTimerEvent& event);
-    // Reads the policy. A refused value gets its red row once, while it stays the same; the
-    // managed keys are named at start and after a change that changes them. True when the values
-    // in force changed.
-    bool read_policy(bool at_start);
+    // Reads the policy; a change it sees is read again a little later.
+    void check_policy();
+    // The second read: when it agrees, the change goes in force and is applied.
+    void on_policy_confirm_timer(wxTimerEvent& event);
+    // The rows for the policy now in force after the one before. A refused value gets its red row
+    // once, while it stays the same; the managed keys are named at start and after a change that
+    // changes them. True when the values in force changed.
+    bool report_policy(const managed_policy& before, bool at_start);
     // The values in force: the policy, the file, the defaults.
     resolved_settings resolved() const;
 
@@ -112,9 +117,10 @@ private:
     setting_defaults defaults_;
     // The preset keys' values in force and their sources, for the diagnostics.
     std::vector<setting_row> preset_rows_;
-    // As last read: its refusals are those already reported.
-    managed_policy policy_;
+    // Its policy in force: its refusals are those already reported.
+    policy_watch policy_;
     wxTimer policy_timer_;
+    wxTimer policy_confirm_timer_;
     wxSharedPtr<wxFileConfig> config_;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.

@@ -9,17 +9,6 @@
 #include "log/foreign_text.hpp"
 #include "worker_base/thread_events.hpp"
 
-namespace {
-// The answer's single-byte texts, one character per byte.
-std::wstring widen(const std::string& bytes)
-{
-    std::wstring text;
-    for (unsigned char c : bytes)
-        text += static_cast<wchar_t>(c);
-    return text;
-}
-}
-
 timer_thread::timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing)
     : configured_worker("poller", owner, timing.period), store_(store), timing_(timing), client_(timing.wait_limit)
 {
@@ -85,8 +74,9 @@ void timer_thread::take_answer(const answer_buffer& buffer, const wxString& devi
     pending_records_.push_back(*record);
     newest_taken_ = std::chrono::steady_clock::now();
     const auto status = boost::wformat(_("Coordinate server: %1%-%2% %3% km %4% m Lat=%5% Lon=%6%.").ToStdWstring()) %
-                        widen(record->direction) % widen(record->railway_desc) % record->rail_km %
-                        answer_metres(buffer) % record->y_coord % record->x_coord;
+                        peer_name_text(record->direction).ToStdWstring() %
+                        peer_name_text(record->railway_desc).ToStdWstring() % record->rail_km % answer_metres(buffer) %
+                        record->y_coord % record->x_coord;
     queue_status_text(owner_, status_field_coordinates, status.str());
 }
 

@@ -5,3 +5,6 @@
 
 std::tm local_calendar_time(std::time_t time);
 std::tm utc_calendar_time(std::time_t time);
+// The local time's offset from UTC in force at that moment, in seconds east of Greenwich: the
+// difference of its two breakdowns, so that no local wall-clock time is ever read back.
+long utc_offset_seconds(std::time_t time);

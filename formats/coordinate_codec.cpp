@@ -81,19 +81,12 @@ double degrees(double radians)
     return radians * 180.0 / pi;
 }
 
-// data_position is the UTC wall-clock time read as local time; timezone the whole hours
-// between local time and that.
+// data_position is the moment of the sample; timezone the whole hours of the offset in force
+// then, cut toward zero.
 void stamp_clock(position_record& record, std::time_t now)
 {
-    std::tm local = local_calendar_time(now);
-    std::tm utc = utc_calendar_time(now);
-    // The UTC breakdown says "no daylight saving"; read as local time in summer that would shift
-    // the result by the saving. Let mktime decide as it does for any local wall-clock time.
-    utc.tm_isdst = -1;
-    const std::time_t t_local = std::mktime(&local);
-    const std::time_t t_utc = std::mktime(&utc);
-    record.data_position = t_utc;
-    record.timezone = static_cast<std::int32_t>(t_local - t_utc) / 3600;
+    record.data_position = now;
+    record.timezone = static_cast<std::int32_t>(utc_offset_seconds(now) / 3600);
 }
 }
 

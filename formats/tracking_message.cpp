@@ -22,12 +22,13 @@ std::string number_text(Number value)
     return stream.str();
 }
 
-std::string local_iso_time(std::int64_t time)
+// The UTC wall-clock time, without a zone: the timezone member tells the offset.
+std::string utc_iso_time(std::int64_t time)
 {
-    const std::tm local = local_calendar_time(static_cast<std::time_t>(time));
+    const std::tm utc = utc_calendar_time(static_cast<std::time_t>(time));
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                  utc.tm_hour, utc.tm_min, utc.tm_sec);
     return text;
 }
 
@@ -60,7 +61,7 @@ std::string make_tracking_message(const position_record& record)
     add("rail_pk", number_text(record.rail_pk));
     add("rail_m", number_text(record.rail_m));
     add("speed_gps", number_text(record.speed_gps));
-    add("data_position", local_iso_time(record.data_position));
+    add("data_position", utc_iso_time(record.data_position));
     add("timezone", hour_offset(record.timezone));
     add("accuracy_coord", number_text(record.accuracy_coord));
     add("x_coord", number_text(record.x_coord));

@@ -4,17 +4,17 @@
 
 #include <wx/strconv.h>
 
+#include "log/ansi_code_page.hpp"
+
 namespace {
-wxString decoded(const char* bytes, std::size_t length)
+// UTF-8 first, then the reading of the bytes that second gives; a failed conversion gives an
+// empty text, and Latin-1 at last accepts every byte.
+template <typename Reading> wxString decoded(const char* bytes, std::size_t length, Reading second)
 {
-    // A failed conversion gives an empty text; Latin-1 accepts every byte.
-    const wxMBConv* const conversions[] = {&wxConvUTF8, &wxConvLibc};
-    for (const wxMBConv* conversion : conversions) {
-        wxString text(bytes, *conversion, length);
-        if (!text.empty())
-            return text;
-    }
-    return wxString(bytes, wxConvISO8859_1, length);
+    wxString text(bytes, wxConvUTF8, length);
+    if (text.empty())
+        text = second(bytes, length);
+    return text.empty() ? wxString(bytes, wxConvISO8859_1, length) : text;
 }
 }
 
@@ -22,7 +22,8 @@ wxString foreign_text(const char* bytes, std::size_t length)
 {
     if (length == 0)
         return wxString();
-    wxString text = decoded(bytes, length);
+    wxString text =
+        decoded(bytes, length, [](const char* in, std::size_t size) { return wxString(in, wxConvLibc, size); });
     if (text.length() > max_foreign_characters)
         text = text.Left(max_foreign_characters) + wxString::FromUTF8("\u2026");
     return text;
@@ -31,4 +32,9 @@ wxString foreign_text(const char* bytes, std::size_t length)
 wxString foreign_text(const char* text)
 {
     return text ? foreign_text(text, std::strlen(text)) : wxString();
+}
+
+wxString peer_name_text(const std::string& bytes)
+{
+    return bytes.empty() ? wxString() : decoded(bytes.data(), bytes.size(), ansi_code_page_text);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 
 #include <wx/string.h>
 
@@ -13,3 +14,6 @@ constexpr std::size_t max_foreign_characters = 500;
 wxString foreign_text(const char* bytes, std::size_t length);
 // The same for a NUL-terminated text; null reads as empty.
 wxString foreign_text(const char* text);
+// A name a peer sends (the coordinate server's directions and lines): read as UTF-8, else in the
+// ANSI code page (log/ansi_code_page.hpp), else byte by byte. Never cut: the answer bounds it.
+wxString peer_name_text(const std::string& bytes);

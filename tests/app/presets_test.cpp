@@ -219,3 +219,38 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
         EXPECT_EQ(policy.keys().utf8_string(), c.managed);
     }
 }
+
+// Group Policy rewrites a key by deleting its values and writing them again: a change goes in
+// force only when the read after it agrees.
+TEST(managed_policy, a_change_is_taken_when_a_second_read_agrees)
+{
+    const machine_map fleet_policy = typed({{settings::device, "LOCO-7"}, {settings::debug, "1"}});
+    const machine_map other_device = typed({{settings::device, "LOCO-8"}}),
+                      bad_port = typed({{settings::coordinate_server_port, "0"}});
+    struct confirm_case {
+        const char* name;
+        machine_map at_start, check, confirm;
+        bool due, taken;
+        std::string managed; // the keys in force after both reads
+    };
+    const confirm_case cases[] = {
+        {"the values lost for one read", fleet_policy, {}, fleet_policy, true, false, "device, debug"},
+        {"a key that vanished", fleet_policy, {}, {}, true, true, ""},
+        {"a new policy", {}, fleet_policy, fleet_policy, true, true, "device, debug"},
+        {"a changed value", fleet_policy, other_device, other_device, true, true, "device"},
+        {"a second read that differs again", fleet_policy, {}, other_device, true, false, "device, debug"},
+        {"a new refusal", {}, bad_port, bad_port, true, true, ""},
+        {"no change", fleet_policy, fleet_policy, {}, false, false, "device, debug"},
+    };
+    for (const confirm_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        machine_map current = c.at_start;
+        policy_watch watch(reader(current));
+        current = c.check;
+        EXPECT_EQ(watch.check(), c.due);
+        current = c.confirm;
+        const std::optional<managed_policy> replaced = c.due ? watch.confirm() : std::nullopt;
+        EXPECT_EQ(replaced.has_value(), c.taken);
+        EXPECT_EQ(watch.in_force().keys().utf8_string(), c.managed);
+    }
+}

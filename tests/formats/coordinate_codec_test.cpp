@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "answer_bytes.hpp"
+#include "formats/calendar_time.hpp"
 #include "formats/coordinate_codec.hpp"
 #include "time_zone.hpp"
 
@@ -174,8 +175,8 @@ TEST(coordinate_answer, clock_fields_follow_the_time_zone)
         time_zone tz(zone);
         const auto record = decoded(with_data());
         EXPECT_EQ(record.timezone, hours) << zone;
-        // The UTC wall-clock time read as local time.
-        EXPECT_EQ(record.data_position, sample_time - offset_seconds) << zone;
+        EXPECT_EQ(record.data_position, sample_time) << zone;
+        EXPECT_EQ(utc_offset_seconds(sample_time), offset_seconds) << zone;
     }
 }
 

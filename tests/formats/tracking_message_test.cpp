@@ -10,9 +10,9 @@ namespace layout = answer_layout;
 namespace {
 constexpr std::time_t sample_time = 1614927849; // 2021-03-05 07:04:09 UTC
 
-std::string message_from(const answer_bytes& answer, const wxString& device)
+std::string message_from(const answer_bytes& answer, const wxString& device, std::time_t now = sample_time)
 {
-    const auto record = decode_answer(answer.buffer(), device, sample_time);
+    const auto record = decode_answer(answer.buffer(), device, now);
     EXPECT_TRUE(record.has_value());
     return record ? make_tracking_message(*record) : std::string();
 }
@@ -47,10 +47,11 @@ struct expected_message {
     }
 };
 
-// Only the zone line differs between time zones: the date always shows UTC wall-clock time.
-std::string main_line_message(const std::string& zone_text)
+// Only the clock lines differ between samples: the date always shows UTC wall-clock time.
+std::string main_line_message(const std::string& date_text, const std::string& zone_text)
 {
     expected_message m;
+    m.data_position = date_text;
     m.device = "\xD0\xA2\xD0\xB5\xD0\xBF\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB7-7";
     m.roadid = "Road\\/1";
     m.railasset = "Signal \\\"4\\\"";
@@ -70,13 +71,26 @@ std::string main_line_message(const std::string& zone_text)
 TEST(tracking_message, railway_answer_in_several_zones)
 {
     const auto answer = railway_answer();
-    const std::pair<const char*, const char*> zones[] = {
+    // Berlin changes at 01:00 UTC: the offset at the sample's moment, not at its UTC time read as local.
+    const std::time_t spring = 1774747800, autumn = 1792891800; // 01:30 UTC on those days
+    const struct {
+        const char* zone;
+        std::string zone_text;
+        std::time_t time = sample_time;
+        std::string date_text = "2021-03-05T07:04:09";
+    } samples[] = {
         {"UTC", "+00:00"}, {"<+03>-3", "+03:00"}, {"<-0330>3:30", "-03:00"}, {"<+10>-10", "+10:00"},
-        {"<-03>3<-02>,M10.1.0/0,M3.3.0/0", "-02:00"}}; // the last in its summer
-    for (const auto& [zone, zone_text] : zones) {
-        time_zone tz(zone);
-        EXPECT_EQ(message_from(answer, wxString::FromUTF8("Тепловоз-7")), main_line_message(zone_text))
-            << zone;
+        {"<-03>3<-02>,M10.1.0/0,M3.3.0/0", "-02:00"}, // in its summer
+        {"Europe/Berlin", "+02:00", spring, "2026-03-29T01:30:00"},
+        {"Europe/Berlin", "+02:00", spring + 3600, "2026-03-29T02:30:00"},
+        {"Europe/Berlin", "+02:00", autumn - 3600, "2026-10-25T00:30:00"},
+        {"Europe/Berlin", "+01:00", autumn, "2026-10-25T01:30:00"},
+    };
+    for (const auto& s : samples) {
+        time_zone tz(s.zone);
+        EXPECT_EQ(message_from(answer, wxString::FromUTF8("Тепловоз-7"), s.time),
+                  main_line_message(s.date_text, s.zone_text))
+            << s.zone << " at " << s.time;
     }
 }
 
