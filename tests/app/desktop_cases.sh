@@ -403,9 +403,11 @@ case_power_cut() {
   cut_settings=$(grep -v '^device=' "$settings")
   printf '%s\ndevice=un' "$cut_settings" >"$settings"
   sync "$settings"
+  : >"$HOME/fs.events"
   start_and_settle
   log_has "Settings file [$settings] is damaged: its last good copy is used" ||
     fail "no red row for the damaged file: $(log_text)"
+  log_flushed || fail "the red row did not go to the disk at once"
   expect_delivered "$saved"
   not grep -q 'device=un' "$peers/service.out" || fail "a message went under the cut device \"un\""
   kill -TERM "$agent"
