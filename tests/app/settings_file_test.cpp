@@ -249,14 +249,3 @@ TEST_F(settings_test, a_damaged_file_is_never_read_the_last_good_copy_stands_in_
         }
     }
 }
-
-TEST_F(settings_test, a_whole_file_edited_by_hand_is_read_as_it_is)
-{
-    for (const char* text : {"device=by hand\n", "; note\r\ndevice=by hand\r\n", "  device = by hand\n"}) {
-        write_all(file, text);
-        settings_found found = settings_found::missing;
-        EXPECT_EQ(open_settings(file, setting_defaults(), &found)->Read(settings::device), "by hand") << text;
-        EXPECT_EQ(found, settings_found::whole) << text;
-        EXPECT_EQ(read_all(file), read_all(settings_copy_name(file))) << text;
-    }
-}
