@@ -91,6 +91,9 @@ class unsynced_fs:
         for path, node in [(p, self.nodes.pop(p)) for p in moved]:
             self.nodes[new + path[len(old):]] = node
 
+    def chmod(self, path, mode):
+        self.node(path)['st_mode'] = (self.node(path)['st_mode'] & ~0o7777) | (mode & 0o7777)
+
     def fsync(self, path, datasync, fh):
         self.node(path)['synced'] = bytes(self.node(path)['data'])
         with open(self.events, 'a') as events:
