@@ -57,7 +57,7 @@ bool routewarden::OnInit()
     // The catalogue's message identifiers are English.
     translations->AddCatalog("routewarden", wxLANGUAGE_ENGLISH_US);
 
-    if (checker.IsAnotherRunning()) {
+    if (checker.another_running()) {
         show_final_box(_("Program already running"), _("Routewarden"), refused_start_code);
         return false;
     }

@@ -2,7 +2,8 @@
 // The application object: translations, the one-copy-per-user guard, the guarded creation of the
 // main window, and what becomes of exceptions that escape.
 #include <wx/app.h>
-#include <wx/snglinst.h>
+
+#include "app/platform.hpp"
 
 class routewarden : public wxApp {
 public:
@@ -13,7 +14,7 @@ public:
     int FilterEvent(wxEvent& event) override;
 
 private:
-    wxSingleInstanceChecker checker;
+    platform::single_instance checker;
 };
 
 wxDECLARE_APP(routewarden);

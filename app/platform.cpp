@@ -12,8 +12,14 @@
 #endif
 
 #ifndef __WINDOWS__
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <wx/utils.h>
 #endif
 
 namespace platform {
@@ -80,6 +86,13 @@ machine_value policy_value(const char* key)
     return machine_registry_value("SOFTWARE\\Policies\\Quillbank\\Routewarden", key);
 }
 
+single_instance::~single_instance() = default;
+
+bool single_instance::another_running()
+{
+    return checker_.IsAnotherRunning();
+}
+
 void restart_after_update()
 {
     // Without arguments: the agent takes none. A failure costs only the restart after an update.
@@ -129,6 +142,23 @@ machine_value machine_preset(const char*)
 machine_value policy_value(const char*)
 {
     return {};
+}
+
+single_instance::~single_instance()
+{
+    if (file_ >= 0)
+        ::close(file_);  // the lock goes with it; the file stays for the next copy
+}
+
+bool single_instance::another_running()
+{
+    if (file_ < 0) {
+        const wxString path = wxGetHomeDir() + "/" + wxTheApp->GetAppName() + "-" + wxGetUserId();
+        file_ = ::open(path.fn_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (file_ < 0)
+            return false; // a home that takes no file stops no copy, as the checker did
+    }
+    return ::flock(file_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 void restart_after_update()

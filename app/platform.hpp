@@ -7,6 +7,10 @@
 #include <wx/filename.h>
 #include <wx/string.h>
 
+#ifdef __WINDOWS__
+#include <wx/snglinst.h>
+#endif
+
 class wxIcon;
 
 // A value stored for the whole machine as the platform keeps it: none, a text, a number, or a value
@@ -50,6 +54,27 @@ void restart_after_update();
 // From now on such a request ends the process at once with the exit code. For the boxes of a
 // start that ends anyway, whose button leads to that end: there is no window to close.
 void exit_on_termination_request(int code);
+
+// One running copy per user. On Windows the toolkit's named mutex; elsewhere a lock (flock) on the
+// file the toolkit's checker used, "<home>/routewarden-<user>": the system lets it go when the
+// process ends, however it ends, so a file left by a power cut stops nothing.
+class single_instance {
+public:
+    single_instance() = default;
+    single_instance(const single_instance&) = delete;
+    single_instance& operator=(const single_instance&) = delete;
+    ~single_instance();
+
+    // Takes the lock when it is free; true when another copy holds it.
+    bool another_running();
+
+private:
+#ifdef __WINDOWS__
+    wxSingleInstanceChecker checker_;
+#else
+    int file_ = -1;
+#endif
+};
 
 // The toolkit's tray icon class, whose set_icon also takes an icon that the shell shows on its own:
 // Windows' shell adds it again by itself when its taskbar is made anew, even after the toolkit's

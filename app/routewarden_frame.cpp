@@ -225,7 +225,14 @@ void routewarden_frame::read_presets()
 
 void routewarden_frame::open_config()
 {
-    config_ = open_settings(config_file_, defaults_);
+    settings_found found = settings_found::whole;
+    config_ = open_settings(config_file_, defaults_, &found);
+    const wxString path = config_file_.GetFullPath();
+    if (found == settings_found::damaged_copy_used)
+        log_error(escape_html(wxString::Format(_("Settings file [%s] is damaged: its last good copy is used"), path)));
+    else if (found == settings_found::damaged_no_copy)
+        log_error(escape_html(
+            wxString::Format(_("Settings file [%s] is damaged: the presets and built-in values are used"), path)));
     config_time_ = platform::modification_time(config_file_);
 }
 

@@ -1,12 +1,19 @@
 #include "app/settings_file.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
 
 #include <wx/log.h>
+#include <wx/mstream.h>
 #include <wx/strconv.h>
 
 #include "app/platform.hpp"
 #include "app/settings_keys.hpp"
+#include "log/durable_file.hpp"
 
 wxFileName settings_file_name()
 {
@@ -22,21 +29,113 @@ bool create_settings_folder(const wxFileName& file)
     return file.DirExists() || file.Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
 }
 
-wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults)
+wxFileName settings_copy_name(const wxFileName& file)
 {
-    const wxString path = file.GetFullPath();
-    wxSharedPtr<wxFileConfig> config(
-        new wxFileConfig(wxString(), wxString(), path, wxString(), wxCONFIG_USE_LOCAL_FILE, wxConvUTF8));
+    return wxFileName(file.GetPath(), file.GetFullName() + ".bak");
+}
+
+bool settings_text_damaged(const std::string& content)
+{
+    if (content.empty() || content.back() != '\n')
+        return true;
+    std::istringstream lines(content);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t start = line.find_first_not_of(" \t");
+        const std::size_t equals = line.find('=');
+        // As the library reads it: comments start with ';' or '#', groups with '['.
+        if (start != std::string::npos && std::strchr(";#[=", line[start]) == nullptr && equals != std::string::npos)
+            return false;
+    }
+    return true;
+}
+
+namespace {
+std::optional<std::string> read_bytes(const wxFileName& file)
+{
+    std::ifstream in(std::filesystem::u8path(file.GetFullPath().utf8_string()), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Read from memory, so the library itself never writes: every write goes through replace_durably.
+class durable_settings : public wxFileConfig {
+public:
+    durable_settings(const std::string& content, const wxFileName& file)
+        : durable_settings(wxMemoryInputStream(content.data(), content.size()), file)
+    {
+    }
+    // The base destructor finds no file of its own to write.
+    ~durable_settings() override { durable_settings::Flush(); }
+
+    // Writes only a changed content: a save without a change keeps the modification time.
+    bool Flush(bool = false) override
+    {
+        const std::string now = serialised();
+        if (now == written_)
+            return true;
+        if (!file_.DirExists() || !replace_durably(file_.GetFullPath(), now))
+            return false;
+        written_ = now;
+        return true;
+    }
+
+private:
+    durable_settings(wxMemoryInputStream&& content, const wxFileName& file)
+        : wxFileConfig(content, wxConvUTF8), file_(file), written_(serialised())
+    {
+    }
+
+    std::string serialised()
+    {
+        wxMemoryOutputStream out;
+        Save(out, wxConvUTF8);
+        std::string content(out.GetSize(), '\0');
+        out.CopyTo(content.data(), content.size());
+        return content;
+    }
+
+    wxFileName file_;
+    std::string written_;
+};
+
+void write_first_start_values(wxConfigBase& config, const setting_defaults& defaults)
+{
+    config.Write(settings::tracking_server_address, defaults.tracking_server_address);
+    config.Write(settings::coordinate_server_address, defaults.coordinate_server_address);
+    config.Write(settings::coordinate_server_port, defaults.coordinate_server_port);
+    config.Write(settings::debug, false);
+    config.Write(settings::device, defaults.device);
+}
+}
+
+wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults,
+                                        settings_found* found)
+{
+    settings_found state = settings_found::whole;
+    std::optional<std::string> content = read_bytes(file);
+    if (!content) {
+        state = settings_found::missing;
+    } else if (settings_text_damaged(*content)) {
+        content = read_bytes(settings_copy_name(file));
+        const bool usable = content && !settings_text_damaged(*content);
+        state = usable ? settings_found::damaged_copy_used : settings_found::damaged_no_copy;
+        if (!usable)
+            content.reset();
+    } else if (read_bytes(settings_copy_name(file)) != content) {
+        replace_durably(settings_copy_name(file).GetFullPath(), *content);
+    }
+    wxSharedPtr<wxFileConfig> config(new durable_settings(content.value_or(std::string()), file));
     // Without its folder, whose failure the caller has reported, nothing can be written; readers
     // take the same values from their defaults.
-    if (!file.FileExists() && file.DirExists()) {
-        config->Write(settings::tracking_server_address, defaults.tracking_server_address);
-        config->Write(settings::coordinate_server_address, defaults.coordinate_server_address);
-        config->Write(settings::coordinate_server_port, defaults.coordinate_server_port);
-        config->Write(settings::debug, false);
-        config->Write(settings::device, defaults.device);
+    if (state == settings_found::missing && file.DirExists()) {
+        write_first_start_values(*config, defaults);
         config->Flush();
     }
+    if (found)
+        *found = state;
     return config;
 }
 
@@ -68,7 +167,10 @@ void save_setting_edits(const wxFileName& file, const setting_defaults& defaults
 {
     if (std::none_of(edits.begin(), edits.end(), [](const setting_edit& edit) { return edit.changed; }))
         return;
-    const auto config = open_settings(file, defaults);
+    settings_found found = settings_found::whole;
+    const auto config = open_settings(file, defaults, &found);
+    if (found == settings_found::damaged_no_copy)
+        write_first_start_values(*config, defaults);
     for (const setting_edit& edit : edits) {
         std::visit(
             [&](const auto& value) {

@@ -1,6 +1,7 @@
 #pragma once
 // The per-user settings file: where it lives, how it is opened and how a change on disk is told
 // from the events of the folder watcher. No GUI: the main window and the tests share it.
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -18,10 +19,24 @@ wxFileName settings_file_name();
 // reports: the library's own message is suppressed.
 bool create_settings_folder(const wxFileName& file);
 
-// A configuration on the file, local file only, strict UTF-8. A missing file in an existing folder
-// is created with the first-start values, in this order: tracking_server_address,
-// coordinate_server_address, coordinate_server_port, debug, device (all but debug from defaults).
-wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults);
+// The last good copy kept beside the file: "<file>.bak", the last whole file the agent read.
+wxFileName settings_copy_name(const wxFileName& file);
+
+// A file the agent did not write whole: empty, without a key, or with a last line that lacks the
+// line end every write ends with (a save cut short by a power cut, say).
+bool settings_text_damaged(const std::string& content);
+
+// How open_settings found the file.
+enum class settings_found { whole, missing, damaged_copy_used, damaged_no_copy };
+
+// A configuration on the file, strict UTF-8, that writes it only when its content changed, and
+// then with replace_durably: the library's own write deletes the old file before the new one is on
+// the disk. A missing file in an existing folder is created with the first-start values, in this
+// order: tracking_server_address, coordinate_server_address, coordinate_server_port, debug, device
+// (all but debug from defaults). A whole file becomes the last good copy; a damaged one is never
+// read: the configuration holds the last good copy, or nothing (presets and defaults apply).
+wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults,
+                                        settings_found* found = nullptr);
 
 // True when the file exists and its modification time differs from last_seen, which is then
 // updated. A deleted file, or an event about another file, changes nothing.
@@ -44,7 +59,8 @@ struct setting_edit {
 // Saves the options dialog into the file as it is on disk now, so that edits made by hand while
 // the dialog was open stay: the changed values are written, settings the file lacks get their
 // defaults, and every other line stays as it is. Without a change nothing is written and the file
-// keeps its modification time. A file deleted meanwhile is made anew as at first start.
+// keeps its modification time. A file deleted meanwhile is made anew as at first start; a damaged
+// one is replaced by the changes on the last good copy, or on the first-start values.
 void save_setting_edits(const wxFileName& file, const setting_defaults& defaults,
                         const std::vector<setting_edit>& edits);
 

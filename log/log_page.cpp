@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "log/durable_file.hpp"
 #include "log/log_files.hpp"
 
 namespace {
@@ -13,6 +14,7 @@ constexpr char row_end_line[] = "</tr>";
 // columns of all rows in line.
 constexpr char own_table[] = "<table>\n";
 constexpr char time_cell[] = "<tr>\n<td>";
+constexpr char error_row_mark[] = "<font color='red'>";
 constexpr char time_cell_shown[] = "<tr>\n<td nowrap valign='top'>";
 
 }  // namespace
@@ -21,6 +23,20 @@ log_page::log_page(const wxFileName& file, std::size_t max_rows, std::uintmax_t 
     : max_rows_(max_rows), file_limit_(file_limit)
 {
     open_file(file);
+}
+
+log_page::~log_page()
+{
+    flush_to_disk();
+}
+
+void log_page::flush_to_disk()
+{
+    if (!unflushed_)
+        return;
+    file_.flush();
+    ::flush_to_disk(current_file_.GetFullPath());
+    unflushed_ = false;
 }
 
 void log_page::append(const wchar_t* text, std::size_t length)
@@ -42,6 +58,8 @@ void log_page::append(const wchar_t* text, std::size_t length)
             if (static_cast<std::streamoff>(file_.tellp()) > static_cast<std::streamoff>(file_limit_))
                 open_file(new_log_file(current_file_.GetPath()));
             end_row(tail_.substr(row_start, eol + 1 - row_start));
+            if (rows_.back().find(error_row_mark) != std::string::npos)
+                flush_to_disk();
             row_start = eol + 1;
         }
         line_start_ = eol + 1;
@@ -62,6 +80,7 @@ void log_page::end_row(std::string row)
 
 void log_page::open_file(const wxFileName& file)
 {
+    flush_to_disk(); // the file before keeps its last rows
     current_file_ = file;
     file_.close();
     file_.open(std::filesystem::u8path(file.GetFullPath().utf8_string()), std::ios::out | std::ios::trunc);
@@ -74,6 +93,7 @@ void log_page::write_file(const char* text, std::size_t length)
         return;
     file_.write(text, static_cast<std::streamsize>(length));
     file_.flush();
+    unflushed_ = true;
 }
 
 wxString log_page::source() const

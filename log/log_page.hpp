@@ -20,7 +20,8 @@ constexpr std::uintmax_t log_file_limit = 10 * 1024 * 1024;
 // then the text cut into items at the end of every "</tr>" line, so that a view can lay out
 // one row at a time. Only the newest rows are kept, as UTF-8; the oldest go one by one as new
 // ones come. Every write also goes to the log file (UTF-8, flushed after each write), which
-// keeps the header and every row. Once the file passes file_limit bytes, the next row goes to
+// keeps the header and every row. A red row is flushed to the disk at once; blue rows wait for
+// flush_to_disk, which the view calls at most every 10 s, so that a row costs no disk flush. Once the file passes file_limit bytes, the next row goes to
 // a new file in the same folder (new_log_file) that starts with the same header, so that each
 // file is a page of its own. A file that cannot be opened leaves the page working.
 class log_page : public log_sink {
@@ -28,7 +29,14 @@ public:
     explicit log_page(const wxFileName& file, std::size_t max_rows = log_view_rows,
                       std::uintmax_t file_limit = log_file_limit);
 
+    ~log_page();
+
     void append(const wchar_t* text, std::size_t length) override;
+
+    // True while rows written to the file may not be on the disk yet.
+    bool unflushed() const { return unflushed_; }
+    // Flushes the file to the disk (fsync): the rows before a power cut are the ones support needs.
+    void flush_to_disk();
 
     // The page header and the items kept.
     wxString source() const;
@@ -59,4 +67,5 @@ private:
     std::string encoded_;  // one write, reused
     wxFileName current_file_;
     std::ofstream file_;
+    bool unflushed_ = false;
 };

@@ -8,6 +8,7 @@ constexpr wxCoord unknown_height = -1;
 // The display catches up at most this often: sooner than anyone reads, and rarely enough
 // that laying out and painting a screenful costs little next to writing a flood of rows.
 constexpr int catch_up_ms = 100;
+constexpr int flush_ms = 10 * 1000;
 
 }  // namespace
 
@@ -31,6 +32,7 @@ log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file, std::size_t
         event.Skip();
     });
     catch_up_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { show_new_text(); });
+    flush_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { page_.flush_to_disk(); });
 }
 
 // The streams get their buffers back (error stream first) before the page and its file go.
@@ -73,6 +75,8 @@ void log_viewer::append(const wchar_t* text, std::size_t length)
     page_.append(text, length);
     if (!catch_up_.IsRunning())
         catch_up_.StartOnce(catch_up_ms);
+    if (page_.unflushed() && !flush_.IsRunning())
+        flush_.StartOnce(flush_ms);
 }
 
 bool log_viewer::newest_in_sight() const

@@ -46,6 +46,7 @@ private:
 
     // Declared first, so it outlives the redirectors that start it.
     wxTimer catch_up_;
+    wxTimer flush_;  // blue rows reach the disk within this long, and cost one flush per period
     mutable std::deque<wxCoord> heights_;  // per row, unknown_height until measured
     std::size_t dropped_shown_ = 0;
     int laid_out_width_ = 0;

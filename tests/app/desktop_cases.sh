@@ -21,7 +21,7 @@ icon_owner='"routewarden"' ending_limit=20
 # again while it stays open.
 menu_click_tries=5 menu_click_wait=3
 launch_agent() {
-  "$program" >>"$HOME/output.txt" 2>&1 &
+  HOME=$home "$program" >>"$HOME/output.txt" 2>&1 &
   agent=$!
   pids+=("$agent")
 }
@@ -357,6 +357,54 @@ kill_with_waiting() {
 }
 case_kill_with_5_waiting() { kill_with_waiting 5; }
 case_kill_with_15_waiting() { kill_with_waiting 15; }
+
+# The agent's home on a file system that loses every write not flushed to the disk when it is
+# unmounted (tests/support/unsynced_fs.py).
+mount_unsynced() {
+  /usr/bin/python3 "$(dirname "$0")/../support/unsynced_fs.py" "$home" "$HOME/fs.state" "$HOME/fs.events" \
+    >>"$HOME/fs.log" 2>&1 &
+  fs_pid=$!
+  wait_until 10 mountpoint -q "$home" || fail "the unsynced file system did not mount: $(cat "$HOME/fs.log")"
+}
+log_flushed() { grep -q '^fsync /Quillbank/log/routewarden\[' "$HOME/fs.events" 2>/dev/null; }
+
+# A power cut (SIGKILL, unmount, mount) half a second after the dialog's save, then a start on a
+# settings file cut in its last line.
+case_power_cut() {
+  home=$HOME/home settings=$HOME/home/Quillbank/config/.routewarden
+  mkdir -p "$home"
+  trap 'kill_started KILL; fusermount -u -z "$home"; rm -rf "$HOME"' EXIT
+  mount_unsynced
+  device='' with_peers
+  sync "$settings"
+  start_and_settle
+  wait_for 30 "the log flushed to the disk within 10 s of its rows" log_flushed
+  open_setup
+  set_device "$window" saved-vehicle
+  wait_for 10 "the dialog's save" config_has "device=saved-vehicle"
+  wait_for 10 "the save read again" change_rows_are 1
+  sleep 0.5 # the power goes half a second after the save
+  kill -KILL "$agent"
+  wait "$agent" 2>/dev/null || true
+  fusermount -u "$home" && wait "$fs_pid" || fail "the unsynced file system failed: $(cat "$HOME/fs.log")"
+  mount_unsynced
+  config_has "device=saved-vehicle" || fail "the dialog's save was lost at the cut: $(cat "$settings")"
+  log_has "Service address: " || fail "the log lost its rows at the cut: $(log_text)"
+
+  # Another program has taken the killed agent's process id; a save by hand was cut short.
+  echo $$ >"$home/routewarden-$(id -un)"
+  printf '%s\ndevice=un' "$(grep -v '^device=' "$settings")" >"$settings"
+  sync "$home/routewarden-$(id -un)" "$settings"
+  : >"$HOME/fs.events"
+  start_and_settle
+  log_has "Settings file [$settings] is damaged: its last good copy is used" ||
+    fail "no red row for the damaged file: $(log_text)"
+  log_flushed || fail "the red row did not go to the disk at once"
+  expect_delivered saved-vehicle
+  not grep -q 'device=un' "$peers/service.out" || fail "a message went under the cut device \"un\""
+  kill -TERM "$agent"
+  expect_clean_end SIGTERM
+}
 
 declare -F "case_$case_name" >/dev/null || fail "unknown case"
 "case_$case_name"

@@ -216,3 +216,36 @@ TEST(settings_file, telemetry_port_takes_leading_digits)
         EXPECT_EQ(resolve_settings({}, *config, setting_defaults()).telemetry.port, port) << '"' << text << '"';
     }
 }
+
+TEST_F(settings_test, a_damaged_file_is_never_read_the_last_good_copy_stands_in_and_the_dialog_builds_on_it)
+{
+    const char* const damaged[] = {"", "; a comment alone\n", "[group]\n", "device=un", "debug=1\ndevice=un"};
+    const std::string good = "debug=1\ndevice=LOCO-7\n";
+    for (const bool with_copy : {true, false}) {
+        for (const char* text : damaged) {
+            SCOPED_TRACE(testing::Message() << '"' << text << "\" with_copy=" << with_copy);
+            write_all(file, good);
+            open_settings(file, setting_defaults());
+            EXPECT_EQ(read_all(settings_copy_name(file)), good) << "a whole file read becomes the copy";
+            if (!with_copy)
+                ASSERT_TRUE(wxRemoveFile(settings_copy_name(file).GetFullPath()));
+            write_all(file, text);
+
+            settings_found found = settings_found::whole;
+            auto config = open_settings(file, setting_defaults(), &found);
+            EXPECT_EQ(found, with_copy ? settings_found::damaged_copy_used : settings_found::damaged_no_copy);
+            EXPECT_EQ(config->Read(settings::device), with_copy ? "LOCO-7" : "");
+            EXPECT_EQ(config->ReadBool(settings::debug, false), with_copy);
+            config.reset();
+            EXPECT_EQ(read_all(file), text) << "left as found until something is saved";
+
+            save_setting_edits(file, setting_defaults(),
+                               {{settings::coordinate_server_port, wxString("12600"), true}});
+            const std::string saved = read_all(file);
+            EXPECT_EQ(saved.find("device=un"), std::string::npos) << saved;
+            EXPECT_NE(saved.find(with_copy ? "debug=1\ndevice=LOCO-7\n" : "debug=0\ndevice=\n"), std::string::npos)
+                << saved;
+            EXPECT_FALSE(wxFileName::FileExists(file.GetFullPath() + ".tmp"));
+        }
+    }
+}
