@@ -139,7 +139,7 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
     answer_.clear();
     if (!handle_)
         return CURLE_FAILED_INIT;
-    const std::string url = tracking_url(settings_.tracking_server_address, settings_.device);
+    const std::string url = message_url(settings_.tracking_server_address, message, settings_.device);
     curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, message.data()); // the pass's own copy, read in place
     curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE, static_cast<long>(message.size()));
