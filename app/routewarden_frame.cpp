@@ -356,11 +356,9 @@ void routewarden_frame::restore_outbox()
     if (!opening.failure.empty())
         log_error(escape_html(opening.failure));
     if (opening.stale > 0)
-        log_info(escape_html(wxString::Format(_("Messages older than a run without the outbox were not restored: %u"),
-                                              static_cast<unsigned>(opening.stale))));
+        log_info(escape_html(stale_row(opening.stale)));
     if (opening.restored > 0)
-        log_info(escape_html(
-            wxString::Format(_("Messages waiting from the last run: %u"), static_cast<unsigned>(opening.restored))));
+        log_info(escape_html(restored_row(opening.restored)));
     // Counted from the start, not from the first poll cycle's hand-off.
     track(tracking_report::waiting, static_cast<long>(opening.restored));
 }

@@ -86,14 +86,7 @@ void process_messages_thread::run()
         if (waiting == 0 || stop_requested())
             continue;
         send_pending_messages();
-        trim_store();
     }
-}
-
-void process_messages_thread::trim_store()
-{
-    if (const std::size_t dropped = store_.trim())
-        queue_tracking_report(owner_, tracking_report::dropped, static_cast<long>(dropped));
 }
 
 void process_messages_thread::send_pending_messages()
@@ -119,9 +112,6 @@ void process_messages_thread::send_pending_messages()
             const std::size_t waiting = store_.remove_delivered(head->id);
             ++sent_count_;
             queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(waiting));
-            // The poller goes on handing off during a pass: a long one of slow deliveries keeps
-            // the store bounded too.
-            trim_store();
             continue;
         }
         if (settings_.debug && outcome.result != delivery_result::http_failure)

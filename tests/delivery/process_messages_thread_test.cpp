@@ -297,7 +297,7 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
     EXPECT_EQ(stored_messages().front(), "message 3\n");
     EXPECT_EQ(stored_messages().back(), "message 12\n");
     ASSERT_TRUE(eventually([&] { return reports().size() == 2; }, 5s));
-    EXPECT_EQ(reports(), (std::vector<wxString>{"delivery_failed 0 'Couldn't connect to server'", "dropped 2 ''"}));
+    EXPECT_EQ(reports(), (std::vector<wxString>{"dropped 2 ''", "delivery_failed 0 'Couldn't connect to server'"}));
 }
 
 TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim_drops)
