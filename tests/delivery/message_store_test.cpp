@@ -53,15 +53,6 @@ protected:
         return *store_;
     }
 
-    std::vector<wxString> texts_of(wxEventType type) const
-    {
-        std::vector<wxString> texts;
-        for (const reported_event& e : sink_.events())
-            if (e.type == type)
-                texts.push_back(e.text);
-        return texts;
-    }
-
     std::size_t events_of(wxEventType type) const
     {
         const auto events = sink_.events();
@@ -203,7 +194,7 @@ TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_
         const library_messages library;
         store.hand_off({"two"});
         EXPECT_TRUE(store.durable());
-        EXPECT_EQ(texts_of(EVT_LOG_INFO), c.infos);
+        EXPECT_EQ(sink_.texts(EVT_LOG_INFO), c.infos);
         EXPECT_EQ(events_of(EVT_TRACKING_REPORT), 2u) << "memory only, and back";
         EXPECT_EQ(store.messages(), c.rows);
         EXPECT_EQ(outbox_rows(store), c.rows);

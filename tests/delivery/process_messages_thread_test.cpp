@@ -84,14 +84,7 @@ protected:
         return found;
     }
 
-    std::vector<wxString> texts(wxEventType type) const
-    {
-        std::vector<wxString> found;
-        for (const auto& e : sink_.events())
-            if (e.type == type)
-                found.push_back(e.text);
-        return found;
-    }
+    std::vector<wxString> texts(wxEventType type) const { return sink_.texts(type); }
 };
 }
 
