@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <map>
-#include <utility>
 #include <system_error>
+#include <utility>
 
 #include <wx/ffile.h>
 #include <wx/log.h>
@@ -100,8 +100,8 @@ void save_dump_pair(const wxFileName& folder, std::size_t stamp, const std::stri
                            static_cast<unsigned long long>(stamp)};
     std::vector<fs::path>& written = pairs[order];
     for (const auto& [prefix, bytes] : {std::pair{prefixes[0], &message}, std::pair{prefixes[1], &answer}})
-        written.push_back(write_dump(
-            folder, wxString::Format("%s%llu_%llu%s", prefix, order.time, order.sequence, suffix), *bytes));
+        written.push_back(
+            write_dump(folder, wxString::Format("%s%llu_%llu%s", prefix, order.time, order.sequence, suffix), *bytes));
     remove_oldest_pairs(std::move(pairs));
 }
 

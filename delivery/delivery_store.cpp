@@ -197,10 +197,12 @@ void delivery_store::heal()
     std::size_t restored = 0, stale = 0;
     try {
         auto box = std::make_unique<outbox>(outbox_path());
-        std::vector<std::string> rows = file_used_ ? std::vector<std::string>{} : rows_left_before(*box, restored, stale);
+        std::vector<std::string> rows =
+            file_used_ ? std::vector<std::string>{} : rows_left_before(*box, restored, stale);
         const std::size_t made = message_store.size();
         // The ten-message rule holds for the rows taken back too: the oldest of them go first.
-        const std::size_t dropped = std::min(restored, (restored + made) - std::min(restored + made, max_kept_messages));
+        const std::size_t dropped =
+            std::min(restored, (restored + made) - std::min(restored + made, max_kept_messages));
         rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(dropped));
         restored -= dropped;
         const std::vector<std::string> store_rows = bodies();

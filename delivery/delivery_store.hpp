@@ -122,7 +122,7 @@ private:
     bool durable_ = true;
     std::chrono::steady_clock::time_point last_failure_;
     std::uint64_t next_id_ = 1;
-    bool file_used_ = false;        // the store has had the file open during this run
-    bool sending_began_ = false;    // a transfer of this run began, so its message may be delivered
+    bool file_used_ = false;         // the store has had the file open during this run
+    bool sending_began_ = false;     // a transfer of this run began, so its message may be delivered
     std::optional<long> prior_mark_; // the stale mark found by a start that could not open the file
 };
