@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include <curl/curl.h>
 #include <wx/dirdlg.h>
@@ -33,17 +34,10 @@ constexpr int policy_period_ms = 60 * 1000;
 // How long after a read that saw a change the read that confirms it comes: long enough for Group
 // Policy to write the values of a key it has just emptied.
 constexpr int policy_confirm_ms = 2000;
+// How soon a worker that is down is started again.
+constexpr int restart_delay_ms = 60 * 1000;
 constexpr int status_field_count = 3;
 constexpr long frame_style = wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxRESIZE_BORDER | wxFRAME_NO_TASKBAR;
-
-// A worker that cannot start says so and is dropped, so that nothing later waits for it.
-template <class Worker> void run_or_drop(std::unique_ptr<Worker>& worker)
-{
-    if (worker->Run() == wxTHREAD_NO_ERROR)
-        return;
-    log_error(escape_html(wxString::Format(_("Worker %s could not be started"), worker->name())));
-    worker.reset();
-}
 
 template <class Worker> void stop_and_drop(std::unique_ptr<Worker>& worker)
 {
@@ -96,14 +90,18 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
 
     restore_outbox();
     const resolved_settings in_force = resolved();
-    start_workers(in_force);
     if (in_force.telemetry.enabled)
-        start_telemetry(in_force.telemetry.port);
+        telemetry_port_ = in_force.telemetry.port;
+    start_workers(in_force);
+    if (telemetry_port_)
+        start_telemetry(*telemetry_port_);
     policy_timer_.SetOwner(this);
     Bind(wxEVT_TIMER, &routewarden_frame::on_policy_timer, this, policy_timer_.GetId());
     policy_timer_.Start(policy_period_ms);
     policy_confirm_timer_.SetOwner(this);
     Bind(wxEVT_TIMER, &routewarden_frame::on_policy_confirm_timer, this, policy_confirm_timer_.GetId());
+    restart_timer_.SetOwner(this);
+    Bind(wxEVT_TIMER, &routewarden_frame::on_restart_timer, this, restart_timer_.GetId());
 }
 
 routewarden_frame::~routewarden_frame()
@@ -308,6 +306,10 @@ void routewarden_frame::on_tracking_report(wxThreadEvent& event)
 
 void routewarden_frame::track(tracking_report kind, long number, const wxString& text)
 {
+    if (kind == tracking_report::worker_ended) {
+        worker_down(text);
+        return;
+    }
     tracking_.take(kind, number, text, wxDateTime::Now());
     if (tray_icon_->show_state(tracking_.failing(), tracking_.tooltip(GetTitle())))
         log_tray_icon();
@@ -380,30 +382,78 @@ void routewarden_frame::restore_outbox()
     if (!opening.failure.empty())
         log_error(escape_html(opening.failure));
     if (opening.stale > 0)
-        log_info(escape_html(wxString::Format(_("Messages older than a run without the outbox were not restored: %u"),
-                                              static_cast<unsigned>(opening.stale))));
+        log_info(escape_html(stale_row(opening.stale)));
     if (opening.restored > 0)
-        log_info(escape_html(
-            wxString::Format(_("Messages waiting from the last run: %u"), static_cast<unsigned>(opening.restored))));
+        log_info(escape_html(restored_row(opening.restored)));
     // Counted from the start, not from the first poll cycle's hand-off.
     track(tracking_report::waiting, static_cast<long>(opening.restored));
 }
 
+template <class Worker> void routewarden_frame::run_or_report(std::unique_ptr<Worker>& worker)
+{
+    if (worker->Run() == wxTHREAD_NO_ERROR)
+        return;
+    log_error(escape_html(wxString::Format(_("Worker %s could not be started"), worker->name())));
+    worker_down(worker->name());
+    worker.reset();
+}
+
+void routewarden_frame::worker_down(const wxString& name)
+{
+    ended_workers_.insert(name);
+    track(tracking_report::workers_down, static_cast<long>(ended_workers_.size()));
+    if (!restart_timer_.IsRunning())
+        restart_timer_.StartOnce(restart_delay_ms);
+}
+
+template <class Worker, class Start>
+void routewarden_frame::restart_ended(std::unique_ptr<Worker>& worker, const std::set<wxString>& ended, Start start)
+{
+    if (worker && worker->IsAlive()) {
+        if (ended.count(worker->name()) > 0)
+            worker_down(worker->name());
+        return;
+    }
+    stop_and_drop(worker); // joins the thread the worker left
+    start();
+}
+
+void routewarden_frame::on_restart_timer(wxTimerEvent&)
+{
+    const resolved_settings in_force = resolved();
+    const std::set<wxString> ended = std::exchange(ended_workers_, {});
+    restart_ended(timer_, ended, [&] { start_poller(in_force); });
+    restart_ended(process_messages_, ended, [&] { start_sender(in_force); });
+    if (telemetry_port_)
+        restart_ended(telemetry_, ended, [&] { start_telemetry(*telemetry_port_); });
+    track(tracking_report::workers_down, static_cast<long>(ended_workers_.size()));
+}
+
 void routewarden_frame::start_workers(const resolved_settings& resolved)
+{
+    start_poller(resolved);
+    start_sender(resolved);
+}
+
+void routewarden_frame::start_poller(const resolved_settings& resolved)
 {
     timer_ = std::make_unique<timer_thread>(this, *store_, timing_);
     timer_->configure(resolved.poller);
-    run_or_drop(timer_);
+    run_or_report(timer_);
+}
+
+void routewarden_frame::start_sender(const resolved_settings& resolved)
+{
     process_messages_ = std::make_unique<process_messages_thread>(this, *store_);
     process_messages_->configure(resolved.sender);
-    run_or_drop(process_messages_);
+    run_or_report(process_messages_);
 }
 
 void routewarden_frame::start_telemetry(std::uint32_t port)
 {
     telemetry_ = std::make_unique<telemetry_thread>(this);
     telemetry_->set_port(port);
-    run_or_drop(telemetry_);
+    run_or_report(telemetry_);
 }
 
 void routewarden_frame::reload_workers(const resolved_settings& resolved)
@@ -416,6 +466,7 @@ void routewarden_frame::reload_workers(const resolved_settings& resolved)
 
 void routewarden_frame::stop_workers()
 {
+    restart_timer_.Stop();
     stop_and_drop(process_messages_);
     stop_and_drop(timer_);
     stop_and_drop(telemetry_);

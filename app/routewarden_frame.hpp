@@ -4,6 +4,8 @@
 // start-up and its destructor the shutdown.
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include <wx/aui/framemanager.h>
@@ -78,6 +80,17 @@ private:
     // once, while it stays the same; the managed keys are named at start and after a change that
     // changes them. True when the values in force changed.
     bool report_policy(const managed_policy& before, bool at_start);
+    // A worker that ended by an exception or could not start: counted for the tray icon's mark and
+    // started again by the restart timer, at most once a minute.
+    void worker_down(const wxString& name);
+    // Each worker that ended or was dropped, with the settings in force; one still leaving its
+    // thread waits for the next turn.
+    void on_restart_timer(wxTimerEvent& event);
+    template <class Worker, class Start>
+    void restart_ended(std::unique_ptr<Worker>& worker, const std::set<wxString>& ended, Start start);
+    // Runs the created worker; one that cannot start gets its red row and is dropped, so that
+    // nothing later waits for it.
+    template <class Worker> void run_or_report(std::unique_ptr<Worker>& worker);
     // The values in force: the policy, the file, the defaults.
     resolved_settings resolved() const;
 
@@ -98,6 +111,8 @@ private:
     void restore_outbox();
     // Polling worker, then delivery worker: each created with its settings, then started.
     void start_workers(const resolved_settings& resolved);
+    void start_poller(const resolved_settings& resolved);
+    void start_sender(const resolved_settings& resolved);
     // Telemetry worker on this port; stopped with the others.
     void start_telemetry(std::uint32_t port);
     // The new values to the delivery worker first, then the polling worker. Each takes them at its
@@ -138,6 +153,9 @@ private:
     std::unique_ptr<timer_thread> timer_;
     std::unique_ptr<process_messages_thread> process_messages_;
     std::unique_ptr<telemetry_thread> telemetry_;
+    std::optional<std::uint32_t> telemetry_port_; // while telemetry was switched on at start
+    std::set<wxString> ended_workers_;            // by name, until started again
+    wxTimer restart_timer_;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -52,6 +52,11 @@ void tracking_state::take(tracking_report kind, long number, const wxString& tex
     case tracking_report::memory_only:
         memory_only_ = number != 0;
         break;
+    case tracking_report::worker_ended: // the window counts them
+        break;
+    case tracking_report::workers_down:
+        workers_down_ = number;
+        break;
     }
 }
 

@@ -11,9 +11,9 @@ public:
     // now: when the report reached the main thread, taken as the time of a delivery.
     void take(tracking_report kind, long number, const wxString& text, const wxDateTime& now);
 
-    // The last delivery failed, the coordinate server gave no answer for the last three cycles, or
-    // the waiting messages are kept in memory only.
-    bool failing() const { return delivery_failing_ || coordinates_failing() || memory_only_; }
+    // The last delivery failed, the coordinate server gave no answer for the last three cycles,
+    // the waiting messages are kept in memory only, or a worker is down.
+    bool failing() const { return delivery_failing_ || coordinates_failing() || memory_only_ || workers_down_ > 0; }
 
     // The title, the last delivery, the messages waiting and dropped, and while failing the
     // latest failure; cut to what the Windows notification area shows.
@@ -31,4 +31,5 @@ private:
     int coordinate_misses_ = 0; // cycles in a row without an answer
     bool coordinates_failed_last_ = false;
     bool memory_only_ = false; // the outbox cannot be used
+    long workers_down_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -12,6 +14,8 @@
 
 #include "delivery/outbox.hpp"
 #include "worker_base/thread_events.hpp"
+
+namespace fs = std::filesystem;
 
 namespace {
 // Best effort: on a full disk even the deletion can fail, and the file is then deleted whole.
@@ -30,6 +34,17 @@ std::int32_t new_mark()
     std::random_device random;
     return std::uniform_int_distribution<std::int32_t>(1, INT32_MAX)(random);
 }
+}
+
+wxString restored_row(std::size_t count)
+{
+    return wxString::Format(_("Messages waiting from the last run: %u"), static_cast<unsigned>(count));
+}
+
+wxString stale_row(std::size_t count)
+{
+    return wxString::Format(_("Messages older than a run without the outbox were not restored: %u"),
+                            static_cast<unsigned>(count));
 }
 
 wxFileName delivery_folder()
@@ -114,16 +129,22 @@ wxString delivery_store::give_up(const outbox_error& error)
 
 std::optional<long> delivery_store::stale_mark() const
 {
-    wxLogNull quiet;
-    if (!wxFileExists(stale_mark_path()))
+    const fs::path path = fs::u8path(stale_mark_path().utf8_string());
+    std::error_code error;
+    if (!fs::exists(path, error) && !error)
         return std::nullopt;
-    wxFile file(stale_mark_path());
-    wxString text;
+    std::ifstream file(path, std::ios::binary);
     long mark = 0;
     // A mark that cannot be read (0, which no heal writes as a match) trusts nothing in the file.
-    if (!file.IsOpened() || !file.ReadAll(&text) || !text.ToLong(&mark))
+    if (!(file >> mark))
         mark = 0;
     return mark;
+}
+
+void delivery_store::remove_stale_mark() const
+{
+    std::error_code ignored; // a mark left behind only costs the next start the file's rows
+    fs::remove(fs::u8path(stale_mark_path().utf8_string()), ignored);
 }
 
 // Called after the change in memory: a heal writes the store as it now is, change included.
@@ -150,16 +171,50 @@ template <class Change> void delivery_store::follow(Change change)
     }
 }
 
+std::vector<std::string> delivery_store::rows_left_before(outbox& box, std::size_t& restored, std::size_t& stale)
+{
+    std::vector<std::string> rows = box.load(SIZE_MAX);
+    // The same trust as at a start: no mark from before this run, or one a heal wrote into the file.
+    const bool trusted = !prior_mark_ || (*prior_mark_ != 0 && *prior_mark_ == box.mark());
+    if (!trusted || sending_began_) {
+        stale = rows.size();
+        rows.clear();
+    }
+    restored = rows.size();
+    return rows;
+}
+
 void delivery_store::heal()
 {
     if (std::chrono::steady_clock::now() - last_failure_ < heal_interval_)
         return;
+    {
+        std::error_code ignored; // a folder that cannot be made shows as the outbox's own failure
+        fs::create_directories(fs::u8path(outbox_file_.GetPath().utf8_string()), ignored);
+    }
     // Without a mark (it could not be written) the file is rewritten all the same.
     const long mark = stale_mark().value_or(0);
+    std::size_t restored = 0, stale = 0;
     try {
         auto box = std::make_unique<outbox>(outbox_path());
-        box->replace(bodies(), static_cast<std::int32_t>(mark));
+        std::vector<std::string> rows =
+            file_used_ ? std::vector<std::string>{} : rows_left_before(*box, restored, stale);
+        const std::size_t made = message_store.size();
+        // The ten-message rule holds for the rows taken back too: the oldest of them go first.
+        const std::size_t dropped =
+            std::min(restored, (restored + made) - std::min(restored + made, max_kept_messages));
+        rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(dropped));
+        restored -= dropped;
+        const std::vector<std::string> store_rows = bodies();
+        rows.insert(rows.end(), store_rows.begin(), store_rows.end());
+        box->replace(rows, static_cast<std::int32_t>(mark));
         outbox_ = std::move(box);
+        file_used_ = true;
+        // Taken back only when nothing was sent yet: no head in flight, whose id must stay.
+        for (std::size_t i = restored; i-- > 0;)
+            message_store.push_front({next_id_++, std::move(rows[i])});
+        if (dropped > 0)
+            queue_tracking_report(reporter_, tracking_report::dropped, static_cast<long>(dropped));
     } catch (const outbox_error& error) {
         // A file found damaged is moved aside, with its row, for the next attempt; others stay quiet.
         if (error.corrupt())
@@ -168,8 +223,12 @@ void delivery_store::heal()
         return;
     }
     // Only now: the file carries the mark, so a start after a power cut here still trusts it.
-    wxRemoveFile(stale_mark_path());
+    remove_stale_mark();
     set_durable(true);
+    if (stale > 0)
+        queue_log_info(reporter_, stale_row(stale));
+    if (restored > 0)
+        queue_log_info(reporter_, restored_row(restored));
     queue_log_info(reporter_, wxString::Format(_("Outbox %s is used again"), outbox_file_.GetFullPath()));
 }
 
@@ -190,7 +249,7 @@ outbox_opening delivery_store::open_outbox()
                 opening.stale = outbox_->load(SIZE_MAX).size();
                 outbox_->trim(0);
             }
-            wxRemoveFile(stale_mark_path());
+            remove_stale_mark();
         }
         // More rows than that are left when the last run ended between a hand-off and its trim.
         outbox_->trim(max_kept_messages);
@@ -198,9 +257,12 @@ outbox_opening delivery_store::open_outbox()
             message_store.push_back({next_id_++, std::move(message)});
     } catch (const outbox_error& error) {
         message_store.clear();
+        // Read before give_up replaces it: a heal then trusts the file's rows as this start would have.
+        prior_mark_ = stale_mark();
         opening.failure = give_up(error);
         return opening;
     }
+    file_used_ = true;
     opening.restored = message_store.size();
     if (opening.restored > 0)
         notification_queue.Post(static_cast<unsigned int>(message_store.size()));
@@ -220,6 +282,9 @@ std::size_t delivery_store::hand_off(std::vector<std::string> messages)
         message_store.push_back({next_id_++, std::move(body)});
         follow([this](outbox& box) { box.append(message_store.back().body); });
     }
+    // Here too, so that the rule holds whatever the sender does.
+    if (const std::size_t dropped = drop_oldest())
+        queue_tracking_report(reporter_, tracking_report::dropped, static_cast<long>(dropped));
     // Every cycle gives a memory-only store its chance to heal.
     if (messages.empty())
         follow([](outbox&) {});
@@ -250,6 +315,7 @@ std::optional<head_message> delivery_store::head()
     wxMutexLocker lock(message_store_mutex);
     if (message_store.empty())
         return std::nullopt;
+    sending_began_ = true;
     return head_message{message_store.front().id, message_store.front().body, message_store.size()};
 }
 
@@ -264,9 +330,8 @@ std::size_t delivery_store::remove_delivered(std::uint64_t id)
     return message_store.size();
 }
 
-std::size_t delivery_store::trim()
+std::size_t delivery_store::drop_oldest()
 {
-    wxMutexLocker lock(message_store_mutex);
     if (message_store.size() <= max_kept_messages)
         return 0;
     const std::size_t dropped = message_store.size() - max_kept_messages;

@@ -86,14 +86,7 @@ void process_messages_thread::run()
         if (waiting == 0 || stop_requested())
             continue;
         send_pending_messages();
-        trim_store();
     }
-}
-
-void process_messages_thread::trim_store()
-{
-    if (const std::size_t dropped = store_.trim())
-        queue_tracking_report(owner_, tracking_report::dropped, static_cast<long>(dropped));
 }
 
 void process_messages_thread::send_pending_messages()
@@ -119,9 +112,6 @@ void process_messages_thread::send_pending_messages()
             const std::size_t waiting = store_.remove_delivered(head->id);
             ++sent_count_;
             queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(waiting));
-            // The poller goes on handing off during a pass: a long one of slow deliveries keeps
-            // the store bounded too.
-            trim_store();
             continue;
         }
         if (settings_.debug && outcome.result != delivery_result::http_failure)
@@ -139,7 +129,7 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
     answer_.clear();
     if (!handle_)
         return CURLE_FAILED_INIT;
-    const std::string url = tracking_url(settings_.tracking_server_address, settings_.device);
+    const std::string url = message_url(settings_.tracking_server_address, message, settings_.device);
     curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, message.data()); // the pass's own copy, read in place
     curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE, static_cast<long>(message.size()));

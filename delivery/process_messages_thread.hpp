@@ -34,8 +34,6 @@ private:
     void wake() override;
     void run() override;
     void send_pending_messages();
-    // The ten-message rule, reported when it drops any.
-    void trim_store();
     // Sets up the handle for the store's head message and performs the transfer.
     CURLcode send_head_message(const std::string& message);
     void save_debug_dump(const std::string& message, const std::string& answer);

@@ -1,5 +1,10 @@
 #include "formats/tracking_request.hpp"
 
+#include <sstream>
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+
 namespace {
 bool unreserved(unsigned char byte)
 {
@@ -28,4 +33,17 @@ std::string percent_encoded(const std::string& text)
 std::string tracking_url(const wxString& address, const wxString& device)
 {
     return address.utf8_string() + "?device=" + percent_encoded(device.utf8_string());
+}
+
+std::string message_url(const wxString& address, const std::string& message, const wxString& device_in_force)
+{
+    boost::property_tree::ptree tree;
+    try {
+        std::istringstream body(message);
+        boost::property_tree::read_json(body, tree);
+    } catch (const boost::property_tree::json_parser_error&) {
+        return tracking_url(address, device_in_force);
+    }
+    const auto own = tree.get_optional<std::string>("attributes.device");
+    return tracking_url(address, own ? wxString::FromUTF8(*own) : device_in_force);
 }

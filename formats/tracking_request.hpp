@@ -21,3 +21,8 @@ constexpr std::array<const char*, 3> headers = {
 // query value (letters, digits and "-._~" stay as they are) so that no character of it can
 // end the value or start another query key.
 std::string tracking_url(const wxString& address, const wxString& device);
+
+// The address for one message: under the device it was made for (its attributes.device), so that
+// a change of device sends no queued message under another vehicle; a body without one goes under
+// the device in force.
+std::string message_url(const wxString& address, const std::string& message, const wxString& device_in_force);

@@ -18,6 +18,8 @@ enum class tracking_report {
     coordinates_answered, // the coordinate server answered, with a position or without
     coordinates_missed,   // a cycle got no answer: no connection, or the exchange failed
     memory_only,          // number: 1 when the outbox cannot be used, 0 when it is used again
+    worker_ended,         // a worker ended by an exception; text: the worker's name
+    workers_down,         // number: the workers that ended or could not start, not yet running again
 };
 
 // Status-bar fields that the workers write.

@@ -7,7 +7,7 @@ root=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-find "$root"/app "$root"/log "$root"/formats "$root"/delivery "$root"/coordinates "$root"/telemetry \
+find "$root"/app "$root"/log "$root"/formats "$root"/delivery "$root"/coordinates "$root"/telemetry "$root"/worker_base \
   \( -name '*.cpp' -o -name '*.hpp' \) | sort >"$tmp/files"
 xgettext --from-code=UTF-8 --language=C++ --keyword=_ --keyword=wxTRANSLATE --keyword=wxGetTranslation:1 \
   --files-from="$tmp/files" --output="$tmp/sources.pot"

@@ -14,6 +14,7 @@
 #include "app/routewarden_frame.hpp"
 #include "temp_home.hpp"
 #include "worker_base/thread_events.hpp"
+#include "worker_base/worker_thread.hpp"
 
 // The application object without its start-up: the test makes the window itself.
 wxIMPLEMENT_APP_NO_MAIN(routewarden);
@@ -80,4 +81,20 @@ TEST_F(frame_test, an_exception_in_an_event_handler_becomes_one_red_row)
     EXPECT_NE(log.find("<font color='red'>bad &lt;input&gt;</font>"), std::string::npos) << log;
     EXPECT_EQ(log.find("color='red'"), log.rfind("color='red'")) << "exactly one red row";
     EXPECT_FALSE(frame->IsShown()) << "the window stays hidden";
+}
+
+TEST_F(frame_test, a_worker_that_ends_by_an_exception_gives_one_red_row_and_no_box)
+{
+    struct throwing_worker : worker_thread {
+        using worker_thread::worker_thread;
+        void wake() override {}
+        void run() override { throw std::runtime_error("bad <state>"); }
+    } worker("thrower", frame);
+    ASSERT_EQ(worker.Run(), wxTHREAD_NO_ERROR);
+    worker.Wait();
+    wxTheApp->ProcessPendingEvents();
+
+    const std::string log = log_text();
+    EXPECT_NE(log.find("<font color='red'>Worker thrower ended: bad &lt;state&gt;</font>"), std::string::npos) << log;
+    EXPECT_EQ(log.find("color='red'"), log.rfind("color='red'")) << "exactly one red row";
 }

@@ -62,6 +62,8 @@ TEST(tracking_state, tooltip_and_failing_follow_the_reports)
         {"three are", {missed, missed, missed}, tip(none_yet, 0, 0, coordinates_down), true},
         {"three in a row only", {missed, missed, answered, missed, missed}, tip(none_yet, 0, 0), false},
         {"an answer ends the failing", {missed, missed, missed, answered}, tip(none_yet, 0, 0), false},
+        {"a worker down", {{tr::workers_down, 2}, {tr::workers_down, 1}}, tip(none_yet, 0, 0), true},
+        {"every worker running again", {{tr::workers_down, 1}, {tr::workers_down, 0}}, tip(none_yet, 0, 0), false},
         {"both failing: the latest shows", {refused, missed, missed, missed}, tip(none_yet, 0, 0, coordinates_down),
          true},
         {"both failing, the delivery last", {missed, missed, missed, refused},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wx/log.h>
 
 #include "worker_base/thread_events.hpp"
 
@@ -30,6 +31,16 @@ std::string outbox_path()
 {
     return outbox_file_name().GetFullPath().ToStdString(wxConvUTF8);
 }
+
+// In the place of the agent's own log target, which makes rows of these: with the library's own
+// target, a worker's would open a box.
+struct library_messages : wxLog {
+    library_messages() : previous(wxLog::SetActiveTarget(this)) {}
+    ~library_messages() override { wxLog::SetActiveTarget(previous); }
+    void DoLogText(const wxString& text) override { texts.push_back(text); }
+    wxLog* previous;
+    std::vector<wxString> texts;
+};
 
 class message_store_test : public testing::Test {
 protected:
@@ -70,18 +81,20 @@ TEST_F(message_store_test, a_start_restores_the_newest_ten_in_order_and_wakes_th
     EXPECT_TRUE(store.next_notification(posted, 0));
     EXPECT_EQ(posted, 10u);
 
-    // The outbox follows every change of the store, row for row. A head that the trim dropped
-    // while it was in flight takes nothing else with it when it is delivered.
+    // The outbox follows every change of the store, row for row. The hand-off keeps the rule
+    // itself; a head that it dropped while it was in flight takes nothing else with it when it is
+    // delivered.
     const std::optional<head_message> in_flight = store.head();
     ASSERT_TRUE(in_flight);
     EXPECT_EQ(in_flight->body, "message 3");
-    EXPECT_EQ(store.hand_off(numbered(13, 14)), 12u);
-    EXPECT_EQ(store.trim(), 2u);
+    EXPECT_EQ(store.hand_off(numbered(13, 14)), 10u);
     EXPECT_EQ(store.remove_delivered(in_flight->id), 10u);
     EXPECT_EQ(store.remove_delivered(store.head()->id), 9u);
     EXPECT_EQ(store.messages(), numbered(6, 14));
     EXPECT_EQ(outbox_rows(store), numbered(6, 14));
-    EXPECT_TRUE(sink_.events().empty());
+    ASSERT_EQ(events_of(EVT_TRACKING_REPORT), 1u);
+    EXPECT_EQ(sink_.events()[0].field, static_cast<int>(tracking_report::dropped));
+    EXPECT_EQ(sink_.events()[0].number, 2);
 
     // An empty outbox: no row to write, nothing to send.
     { outbox(outbox_path()).trim(0); }
@@ -142,19 +155,54 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
 
 TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_and_is_trusted_at_the_next_start)
 {
-    auto holder = std::make_unique<outbox>(outbox_path());
-    holder->append("left by the run before");
-    delivery_store& store = restart(std::chrono::seconds(0));
-    EXPECT_NE(store.open_outbox().failure, "");
-    store.hand_off({"one"}); // still held: the attempt fails quietly
-    holder.reset();
-    store.hand_off({"two"});
-    EXPECT_TRUE(store.durable());
-    EXPECT_EQ(events_of(EVT_LOG_INFO), 1u) << "no row for the outbox used again";
-    EXPECT_EQ(events_of(EVT_TRACKING_REPORT), 2u) << "memory only, and back";
-    EXPECT_EQ(outbox_rows(store), (strings{"one", "two"}));
-
-    const outbox_opening next = restart().open_outbox();
-    EXPECT_EQ(next.restored, 2u);
-    EXPECT_EQ(next.stale, 0u);
+    const wxString used_again = "Outbox " + outbox_file_name().GetFullPath() + " is used again";
+    const fs::path folder = fs::u8path(delivery_folder().GetFullPath().utf8_string());
+    const fs::path mark = fs::u8path(outbox_path() + ".stale");
+    const strings all = {"left by the run before", "one", "two"}, made = {"one", "two"};
+    struct heal_case {
+        const char* name;
+        bool sent_first, folder_gone, mark_held;
+        strings rows;
+        std::vector<wxString> infos;
+    };
+    for (const heal_case& c : {
+             heal_case{"nothing sent yet: the last run's row goes first", false, false, false, all,
+                       {restored_row(1), used_again}},
+             heal_case{"a transfer began: the last run's row is older", true, false, false, made,
+                       {stale_row(1), used_again}},
+             heal_case{"the folder was deleted meanwhile", false, true, false, made, {used_again}},
+             heal_case{"a stale mark that cannot be deleted", false, false, true, all, {restored_row(1), used_again}},
+         }) {
+        SCOPED_TRACE(c.name);
+        sink_.clear();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        auto holder = std::make_unique<outbox>(outbox_path());
+        holder->append("left by the run before");
+        delivery_store& store = restart(std::chrono::seconds(0));
+        EXPECT_NE(store.open_outbox().failure, "");
+        store.hand_off({"one"}); // still held: the attempt fails quietly
+        if (c.sent_first)
+            store.head();
+        holder.reset();
+        if (c.folder_gone)
+            fs::remove_all(folder);
+        if (c.mark_held) {
+            fs::remove(mark);
+            fs::create_directories(mark / "held");
+        }
+        const library_messages library;
+        store.hand_off({"two"});
+        EXPECT_TRUE(store.durable());
+        EXPECT_EQ(sink_.texts(EVT_LOG_INFO), c.infos);
+        EXPECT_EQ(events_of(EVT_TRACKING_REPORT), 2u) << "memory only, and back";
+        EXPECT_EQ(store.messages(), c.rows);
+        EXPECT_EQ(outbox_rows(store), c.rows);
+        EXPECT_EQ(library.texts, std::vector<wxString>{}) << "the agent would show these in a box";
+        if (c.mark_held)
+            continue;
+        const outbox_opening next = restart().open_outbox();
+        EXPECT_EQ(next.restored, c.rows.size());
+        EXPECT_EQ(next.stale, 0u);
+    }
 }

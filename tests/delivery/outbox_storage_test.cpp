@@ -123,22 +123,24 @@ TEST_F(outbox_storage_test, a_disk_that_fills_during_the_run_gives_one_row_loses
         produced.push_back(std::string(16 * 1024, 'm') + std::to_string(i));
         store.hand_off({produced.back()});
     }
+    // The newest ten, as the rule keeps them.
+    produced.erase(produced.begin(), produced.end() - max_kept_messages);
     EXPECT_TRUE(store.messages() == produced) << "a message was lost from memory";
-    auto events = sink.events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].type, EVT_TRACKING_REPORT);
-    EXPECT_EQ(events[1].type, EVT_LOG_ERROR);
-    EXPECT_EQ(events[1].text, "Outbox " + wxString::FromUTF8(path()) +
-                                  " cannot be used, messages are kept in memory only: database or disk is full");
+    std::vector<wxString> errors;
+    for (const reported_event& e : sink.events())
+        if (e.type == EVT_LOG_ERROR)
+            errors.push_back(e.text);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Outbox " + wxString::FromUTF8(path()) +
+                             " cannot be used, messages are kept in memory only: database or disk is full");
 
     // Once the store fits again, a change after the heal interval writes all of it into a fresh outbox.
     sink.clear();
-    EXPECT_EQ(store.trim(), 20u);
     for (int i = 0; i < 8; ++i)
         store.remove_delivered(store.head()->id);
     ASSERT_TRUE(eventually([&store] { return store.hand_off({}), store.durable(); }, std::chrono::seconds(20)))
         << "the outbox was not used again";
-    events = sink.events();
+    const auto events = sink.events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].text, "Outbox " + wxString::FromUTF8(path()) + " is used again");
     EXPECT_TRUE(outbox_rows(store) == store.messages()) << "the healed outbox differs from the store";

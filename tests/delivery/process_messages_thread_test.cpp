@@ -13,6 +13,7 @@
 
 #include "worker_base/thread_events.hpp"
 
+#include "delivery/debug_dumps.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "eventually.hpp"
 #include "shared_store.hpp"
@@ -83,14 +84,7 @@ protected:
         return found;
     }
 
-    std::vector<wxString> texts(wxEventType type) const
-    {
-        std::vector<wxString> found;
-        for (const auto& e : sink_.events())
-            if (e.type == type)
-                found.push_back(e.text);
-        return found;
-    }
+    std::vector<wxString> texts(wxEventType type) const { return sink_.texts(type); }
 };
 }
 
@@ -136,14 +130,17 @@ TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_an
     stub.set_reply(reply("gzip"));
     start(stub.url(), "bus 7/ü&x=1");
     const std::string message = "{\n    \"entityType\": \"mob_device_service\"\n}\n";
-    produce({message});
-    ASSERT_TRUE(stub.wait_for_requests(1, 10s));
+    // Queued before a change of device: it goes under the device it was made for.
+    const std::string made_before = "{\"attributes\": {\"device\": \"bus-6\"}}\n";
+    produce({message, made_before});
+    ASSERT_TRUE(stub.wait_for_requests(2, 10s));
     ASSERT_TRUE(eventually([this] { return stored_messages().empty(); }, 5s))
         << "an accepted, compressed answer must not leave the message for another try";
 
     const received_request request = stub.requests()[0];
     EXPECT_EQ(request.target, "/api/registers/hoz_dm/model/mob_device_service/objects?device=bus%207%2F%C3%BC%26x%3D1");
     EXPECT_EQ(request.body, message);
+    EXPECT_EQ(stub.requests()[1].target, "/api/registers/hoz_dm/model/mob_device_service/objects?device=bus-6");
     std::vector<std::pair<std::string, std::string>> own_headers;
     for (const auto& [name, value] : request.headers)
         if (name == "Accept-Encoding" || name == "Content-Type" || name == "X-API-Key")
@@ -217,10 +214,27 @@ TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failure
     pair = dump_pair(dumps);
     const auto fresh = std::count(pair.begin(), pair.end(), "msg_verbose\n");
     EXPECT_GE(fresh, 1);
-    EXPECT_EQ(std::count(pair.begin(), pair.end(), "msg_old") + fresh, 100);
+    // The pair of the last case, written within the same second, is newer than the old ones.
+    EXPECT_EQ(std::count(pair.begin(), pair.end(), "msg_message for accept\n"), 1);
+    EXPECT_EQ(std::count(pair.begin(), pair.end(), "msg_old") + fresh, 99);
     EXPECT_EQ(pair.size(), 201u);
     EXPECT_GT(std::count_if(pair.begin(), pair.end(), [](const std::string& d) { return d.size() > 60000; }), 0);
     EXPECT_FALSE(fs::exists(dumps / "msg_1.json"));
+}
+
+TEST(debug_dumps, pairs_within_one_second_and_after_the_clock_went_back_are_kept_in_the_order_of_writing)
+{
+    temp_home home;
+    // A clock far ahead for the first hundred pairs, all in one second, then set back.
+    for (std::size_t pair = 1; pair <= max_kept_dump_pairs + 1; ++pair)
+        save_dump_pair(delivery_folder(), pair <= max_kept_dump_pairs ? 4000000000u : 1000u, std::to_string(pair), "");
+    std::vector<std::string> messages;
+    for (const wxFileName& file : newest_dump_files(delivery_folder(), max_kept_dump_pairs + 1))
+        if (file.GetFullName().StartsWith("msg_"))
+            messages.push_back(read_file(fs::u8path(file.GetFullPath().utf8_string())));
+    ASSERT_EQ(messages.size(), max_kept_dump_pairs);
+    EXPECT_EQ(messages.front(), std::to_string(max_kept_dump_pairs + 1)) << "the newest pair was deleted at once";
+    EXPECT_EQ(messages.back(), "2");
 }
 
 TEST_F(sender_test, an_answer_past_the_bounds_fails_and_the_message_goes_on_the_next_pass)
@@ -276,7 +290,7 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
     EXPECT_EQ(stored_messages().front(), "message 3\n");
     EXPECT_EQ(stored_messages().back(), "message 12\n");
     ASSERT_TRUE(eventually([&] { return reports().size() == 2; }, 5s));
-    EXPECT_EQ(reports(), (std::vector<wxString>{"delivery_failed 0 'Couldn't connect to server'", "dropped 2 ''"}));
+    EXPECT_EQ(reports(), (std::vector<wxString>{"dropped 2 ''", "delivery_failed 0 'Couldn't connect to server'"}));
 }
 
 TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim_drops)

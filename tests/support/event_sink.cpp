@@ -44,3 +44,12 @@ void event_sink::clear()
     std::lock_guard<std::mutex> lock(mutex_);
     events_.clear();
 }
+
+std::vector<wxString> event_sink::texts(wxEventType type) const
+{
+    std::vector<wxString> found;
+    for (const reported_event& e : events())
+        if (e.type == type)
+            found.push_back(e.text);
+    return found;
+}

@@ -21,6 +21,8 @@ public:
     void QueueEvent(wxEvent* event) override;
 
     std::vector<reported_event> events() const;
+    // The texts of the events of this type so far, in their order.
+    std::vector<wxString> texts(wxEventType type) const;
     // Waits until the predicate holds for the events so far; false when the time runs out.
     bool wait_for(const std::function<bool(const std::vector<reported_event>&)>& done,
                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
