@@ -3,6 +3,7 @@
 #include <functional>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -58,9 +59,20 @@ void coordinate_client::look_up(const std::string& host, const std::string& port
     if (lookup_ && lookup_->host == host && lookup_->port == port)
         return;
     lookup_ = std::make_shared<lookup>(host, port);
-    std::thread([state = lookup_] {
+    try {
+        start_lookup_thread(lookup_);
+    } catch (const std::system_error&) {
+        // No thread to be had: this cycle fails like a name not found, the next one tries again.
+        lookup_->done = true;
+        lookup_->error = boost::system::errc::make_error_code(boost::system::errc::resource_unavailable_try_again);
+    }
+}
+
+void coordinate_client::start_lookup_thread(const std::shared_ptr<lookup>& pending)
+{
+    std::thread([state = pending] {
         name_this_thread("name lookup");
-        asio::io_context own; // a lookup that blocks starts no thread of the context's
+        asio::io_context own; // a blocking lookup: the context starts no thread that would be joined
         tcp::resolver resolver(own);
         boost::system::error_code error;
         auto endpoints = resolver.resolve(state->host, state->port, tcp::resolver::numeric_service, error);

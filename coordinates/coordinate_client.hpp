@@ -33,6 +33,8 @@ private:
 
     // Starts looking up the name, or goes on with the lookup of an earlier call for the same name.
     void look_up(const std::string& host, const std::string& port);
+    // Throws std::system_error when no thread can be started.
+    static void start_lookup_thread(const std::shared_ptr<lookup>& pending);
     // Waits within the limit for the lookup; false when it did not end in time or was aborted.
     bool await_lookup();
     // Receives what has arrived into the buffer from offset on; the byte count.
