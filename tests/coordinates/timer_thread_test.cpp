@@ -1,6 +1,14 @@
 // The poller against a real coordinate server on loopback, with a short period.
+#ifdef __linux__
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +18,7 @@
 #include <vector>
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ip/udp.hpp>
 #include <gtest/gtest.h>
 
 #include "worker_base/thread_events.hpp"
@@ -92,9 +101,10 @@ protected:
     }
     std::size_t reports(tracking_report kind) const { return reports_in(sink_.events(), kind); }
     // A cycle's reports follow its status text: wait for them rather than count them at once.
-    bool wait_for_reports(tracking_report kind, std::size_t at_least)
+    bool wait_for_reports(tracking_report kind, std::size_t at_least, std::chrono::milliseconds timeout = 10s)
     {
-        return sink_.wait_for([=](const std::vector<reported_event>& events) { return reports_in(events, kind) >= at_least; });
+        return sink_.wait_for([=](const std::vector<reported_event>& events) { return reports_in(events, kind) >= at_least; },
+                              timeout);
     }
 };
 }
@@ -293,6 +303,64 @@ TEST_F(poller_test, stops_at_once_while_idle_and_while_the_server_hangs)
 }
 
 #ifdef __linux__
+// A network of the calling thread's own, loopback only, whose resolver asks 127.0.0.1, where a
+// socket takes every query and answers none: a name lookup waits for the resolver's own timeout.
+// Threads the calling thread starts meanwhile are in it too.
+class silent_dns {
+public:
+    silent_dns()
+    {
+        std::ofstream(home_.path_of("resolv.conf")) << "nameserver 127.0.0.1\n";
+        home_net_ = open("/proc/thread-self/ns/net", O_RDONLY);
+        home_mounts_ = open("/proc/thread-self/ns/mnt", O_RDONLY);
+        boost::system::error_code error;
+        ok_ = home_net_ >= 0 && home_mounts_ >= 0 && unshare(CLONE_FS | CLONE_NEWNS | CLONE_NEWNET) == 0 &&
+              mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+              mount(home_.path_of("resolv.conf").c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0 &&
+              std::system("ip link set lo up") == 0 && !server_.open(boost::asio::ip::udp::v4(), error) &&
+              !server_.bind({boost::asio::ip::address_v4::loopback(), 53}, error);
+    }
+    ~silent_dns()
+    {
+        server_.close();
+        // A lookup thread that outlives the poller shares this thread's file system context, which
+        // a change of mount namespace needs for itself.
+        if ((home_net_ >= 0 && setns(home_net_, CLONE_NEWNET) != 0) ||
+            (home_mounts_ >= 0 && (unshare(CLONE_FS) != 0 || setns(home_mounts_, CLONE_NEWNS) != 0)))
+            std::abort();
+        close(home_net_);
+        close(home_mounts_);
+    }
+
+    bool ok() const { return ok_; }
+    bool asked() const { return server_.available() > 0; }
+
+private:
+    temp_home home_;
+    int home_net_ = -1;
+    int home_mounts_ = -1;
+    boost::asio::io_context io_;
+    boost::asio::ip::udp::socket server_{io_};
+    bool ok_ = false;
+};
+
+TEST_F(poller_test, a_name_lookup_ends_within_the_wait_limit_and_at_stop)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a network namespace with a DNS server of its own";
+    silent_dns dns;
+    ASSERT_TRUE(dns.ok()) << "cannot set up a network namespace whose DNS server is silent";
+    run_with(poller_settings{"coordinates.example", "12500", "bus-7"}, fast);
+
+    ASSERT_TRUE(eventually([&] { return dns.asked(); }, 10s)) << "the lookup never asked the DNS server";
+    // A cycle each period plus the limit, not each resolver's timeout (10 s here); stopped while
+    // the resolver still waits.
+    EXPECT_TRUE(wait_for_reports(tracking_report::coordinates_missed, 3, 5s)) << "cycles waited for the name lookup";
+    const auto started = std::chrono::steady_clock::now();
+    stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "stop waited for the name lookup";
+}
+
 // Debuggers and sanitizer reports show each worker by the name its base gives the thread.
 TEST_F(poller_test, runs_on_a_thread_named_for_it)
 {
