@@ -46,14 +46,17 @@ TEST(foreign_text, reads_utf8_then_the_locale_then_byte_by_byte_and_never_loses_
     EXPECT_EQ(foreign_text(nullptr), "");
 }
 
-// The coordinate server's names: UTF-8 when they are, else Windows-1251 whatever the locale.
+// The coordinate server's names: UTF-8 when they are, else Windows-1251 whatever the locale (on
+// Windows the ANSI code page: the Windows cases run this under a Russian locale).
 TEST(foreign_text, peer_names_read_utf8_else_windows_1251)
 {
     const character_locale plain_c("C");
     const text_case cases[] = {
         {"\xd0\x9f\xd0\xb5\xd1\x80\xd0\xbc\xd1\x8c", L"\u041f\u0435\u0440\u043c\u044c"}, // UTF-8
         {"\xcf\xe5\xf0\xec\xfc-\xca\xe8\xf0\xee\xe2", L"\u041f\u0435\u0440\u043c\u044c-\u041a\u0438\u0440\u043e\u0432"},
+#ifndef _WIN32 // Windows' code page gives every byte a character
         {"\x98 \xcf", L"\u0098 \u00cf"}, // a byte that Windows-1251 lacks: byte by byte
+#endif
     };
     for (const auto& c : cases)
         EXPECT_EQ(peer_name_text(c.bytes).ToStdWstring(), c.text) << c.bytes;

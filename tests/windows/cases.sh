@@ -62,13 +62,16 @@ pixels_like() {
 # rules through TZ (the Windows C library reads only its own short form, without rules; the time
 # zone's effect on the message is checked by the delivery case through the prefix's zone) and the
 # case that sets a POSIX locale (on Windows the user's encoding is the ANSI code page the system
-# chose), and the peer names read in that code page rather than Windows-1251.
+# chose); the peer names, read in that code page, run under a Russian locale, whose code page is
+# Windows-1251.
 case_units() {
   local posix_only='coordinate_answer\.clock_fields_follow_the_time_zone|repeat_record\.keeps_the_position_and_restamps'
   posix_only+='|tracking_message\.railway_answer_in_several_zones|platform\.narrow_texts_keep_characters_beyond_ascii'
   posix_only+='|foreign_text\.peer_names_read_utf8_else_windows_1251'
   ctest --preset windows -E "$posix_only" --output-log "$case_dir/ctest.log" ||
     fail "unit tests failed (their output is in ctest.log)"
+  LC_ALL=ru_RU.UTF-8 ctest --preset windows -R 'foreign_text\.peer_names' --output-log "$case_dir/ctest-ru.log" ||
+    fail "peer names not read in the Russian code page (see ctest-ru.log)"
 }
 
 # Settings and log file written in the Wine user's home; taskkill ends the agent the orderly way.
