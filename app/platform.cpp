@@ -153,7 +153,8 @@ single_instance::~single_instance()
 bool single_instance::another_running()
 {
     if (file_ < 0) {
-        const wxString path = wxGetHomeDir() + "/" + wxTheApp->GetAppName() + "-" + wxGetUserId();
+        const wxString name = wxAppConsole::GetInstance()->GetAppName() + "-" + wxGetUserId();
+        const wxString path = wxGetHomeDir() + "/" + name;
         file_ = ::open(path.fn_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (file_ < 0)
             return false; // a home that takes no file stops no copy, as the checker did
