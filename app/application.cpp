@@ -30,19 +30,6 @@ void show_unhandled_exception()
     wxMessageBox(_("Unhandled exception"), _("Error"), wxOK | wxCENTRE);
 }
 
-// The library's own log messages become rows, never boxes: the agent runs on unattended screens.
-// Those of a worker thread are kept by the library and handed over here on the main thread.
-class library_log_rows : public wxLog {
-protected:
-    void DoLogRecord(wxLogLevel level, const wxString& text, const wxLogRecordInfo&) override
-    {
-        if (level <= wxLOG_Warning)
-            log_error(escape_html(text));
-        else if (level <= wxLOG_Info)
-            log_info(escape_html(text));
-    }
-};
-
 // What the library's entry returns when OnInit fails.
 constexpr int refused_start_code = -1;
 constexpr int failed_start_code = 1;
@@ -70,7 +57,8 @@ bool routewarden::OnInit()
     wxFileTranslationsLoader::AddCatalogLookupPathPrefix(executable.GetPath(wxPATH_GET_VOLUME));
     // The catalogue's message identifiers are English.
     translations->AddCatalog("routewarden", wxLANGUAGE_ENGLISH_US);
-    delete wxLog::SetActiveTarget(new library_log_rows);
+    // No box on an unattended screen before the running log takes the library's messages as rows.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
 
     if (checker.another_running()) {
         show_final_box(_("Program already running"), _("Routewarden"), refused_start_code);
@@ -116,7 +104,7 @@ bool routewarden::OnExceptionInMainLoop()
     try {
         throw;
     } catch (const std::exception& error) {
-        log_error(escape_html(foreign_text(error.what())));
+        log_error(foreign_text(error.what()));
     } catch (...) {
         log_error(_("Unknown exception"));
     }

@@ -1,16 +1,26 @@
 #include "app/resolved_settings.hpp"
 
-#include <wx/wxcrt.h>
+#include <wx/intl.h>
+
+#include "app/setting_checks.hpp"
 
 namespace {
-std::uint32_t port_number(const wxString& text)
+// A policy's or preset's port was checked where it was read; a default is a port.
+std::uint16_t port_or_default(const char* key, const wxString& value, const wxString& digits,
+                              const wxString& fallback, std::vector<wxString>& refused)
 {
-    if (text.empty() || !wxIsdigit(text[0]))
-        return 0;
-    unsigned long port = 0;
-    // Trailing non-digits end the number; they are not an error.
-    text.ToULong(&port, 10);
-    return static_cast<std::uint32_t>(port);
+    if (const auto port = port_number(digits))
+        return *port;
+    refused.push_back(wxString::Format(_("Setting %s [%s] refused: %s. The default is used."), key, value,
+                                       port_refusal()));
+    return port_number(fallback).value_or(0);
+}
+
+// Trailing non-digits end the number; they are not an error.
+wxString leading_digits(const wxString& text)
+{
+    const std::size_t end = text.find_first_not_of("0123456789");
+    return end == wxString::npos ? text : text.Left(end);
 }
 }
 
@@ -27,7 +37,9 @@ resolved_settings resolve_settings(const managed_policy& policy, const wxConfigB
     };
     resolved_settings resolved;
     resolved.poller.address = text(settings::coordinate_server_address, defaults.coordinate_server_address);
-    resolved.poller.port = text(settings::coordinate_server_port, defaults.coordinate_server_port);
+    const wxString port = text(settings::coordinate_server_port, defaults.coordinate_server_port);
+    resolved.poller.port = port_or_default(settings::coordinate_server_port, port, port,
+                                           defaults.coordinate_server_port, resolved.refused);
     resolved.poller.device = text(settings::device, defaults.device);
     resolved.sender.tracking_server_address =
         text(settings::tracking_server_address, defaults.tracking_server_address);
@@ -35,6 +47,11 @@ resolved_settings resolve_settings(const managed_policy& policy, const wxConfigB
     resolved.sender.device = resolved.poller.device;
     resolved.sender.debug = flag(settings::debug);
     resolved.telemetry.enabled = flag(settings::telemetry);
-    resolved.telemetry.port = port_number(text(settings::telemetry_port, settings::default_telemetry_port));
+    if (resolved.telemetry.enabled) {
+        const wxString telemetry_port = text(settings::telemetry_port, settings::default_telemetry_port);
+        resolved.telemetry.port = port_or_default(settings::telemetry_port, telemetry_port,
+                                                  leading_digits(telemetry_port), settings::default_telemetry_port,
+                                                  resolved.refused);
+    }
     return resolved;
 }

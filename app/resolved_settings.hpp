@@ -3,6 +3,7 @@
 // managed policy wins, then the user's settings file, then the defaults (the installer's presets
 // over the built-in values). The workers never see the file or its keys.
 #include <cstdint>
+#include <vector>
 
 #include <wx/confbase.h>
 
@@ -13,16 +14,18 @@
 
 struct telemetry_settings {
     bool enabled = false;
-    // "telemetry_port": its leading decimal digits, 0 when it does not begin with a digit. The
-    // worker sends to its low 16 bits.
-    std::uint32_t port = 0;
+    std::uint16_t port = 0;
 };
 
 struct resolved_settings {
     poller_settings poller;
     sender_settings sender;
     telemetry_settings telemetry;
+    // One row for each value of the file that was refused; its key takes the default.
+    std::vector<wxString> refused;
 };
 
+// The file's ports are checked here: coordinate_server_port must be a port number; telemetry_port is
+// read by its leading decimal digits, which must give one.
 resolved_settings resolve_settings(const managed_policy& policy, const wxConfigBase& file,
                                    const setting_defaults& defaults);

@@ -20,10 +20,11 @@ wxEND_EVENT_TABLE()
 // clang-format on
 
 routewarden_options::routewarden_options(wxSharedPtr<wxFileConfig> settings, const setting_defaults& defaults,
-                                         const managed_policy& policy)
+                                         const managed_policy& policy, const wxFileName& settings_file)
     : wxDialog(nullptr, wxID_ANY, _("Setup"), wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
-      defaults_(defaults)
+      defaults_(defaults),
+      settings_file_(settings_file)
 {
     wxPropertyGrid::SetBoolChoices(_("Yes"), _("No"));
     grid_ = new wxPropertyGrid(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0);
@@ -109,7 +110,7 @@ void routewarden_options::on_ok(wxCommandEvent&)
         else
             edits.push_back({setting.key, setting.fallback, false});
     }
-    save_setting_edits(settings_file_name(), defaults_, edits);
+    save_setting_edits(settings_file_, defaults_, edits);
     EndModal(wxID_OK);
 }
 

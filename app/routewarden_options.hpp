@@ -1,6 +1,6 @@
 #pragma once
 // The modal dialog that edits the settings. On "Ok" it saves the values the user changed into the
-// settings file; the main window's watcher then notices the new file and applies it. A value the
+// settings file; the agent's watcher then notices the new file and applies it. A value the
 // administrator's policy sets is shown read-only, so marked, and never saved.
 #include <vector>
 
@@ -15,11 +15,11 @@ class wxPropertyGrid;
 
 class routewarden_options : public wxDialog {
 public:
-    // Shows the values of config, which it reads here only: the main window may replace its
+    // Shows the values of config, which it reads here only: the agent may replace its
     // configuration while this is open, and "Ok" saves into the file as it is on disk then.
     // Settings the file lacks are shown, and saved, with defaults.
     routewarden_options(wxSharedPtr<wxFileConfig> config, const setting_defaults& defaults,
-                        const managed_policy& policy);
+                        const managed_policy& policy, const wxFileName& settings_file);
 
 private:
     void on_ok(wxCommandEvent& event);
@@ -36,6 +36,7 @@ private:
     wxPropertyGrid* grid_;
     std::vector<shown_setting> shown_;
     setting_defaults defaults_;
+    wxFileName settings_file_;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -39,11 +39,7 @@ wxString check_host(const wxString& value)
 
 wxString check_port(const wxString& value)
 {
-    unsigned long port = 0;
-    const bool digits = value.length() <= 5 && value.find_first_not_of("0123456789") == wxString::npos;
-    if (!digits || !value.ToULong(&port, 10) || port < 1 || port > 65535)
-        return _("not a port number from 1 to 65535");
-    return wxString();
+    return port_number(value) ? wxString() : port_refusal();
 }
 
 // Device IDs and proxy addresses are free text, but for control characters.
@@ -78,6 +74,20 @@ wxString shown(wxString value)
     std::replace_if(value.begin(), value.end(), is_control, '?');
     return value;
 }
+}
+
+std::optional<std::uint16_t> port_number(const wxString& digits)
+{
+    unsigned long port = 0;
+    if (digits.empty() || digits.length() > 5 || digits.find_first_not_of("0123456789") != wxString::npos ||
+        !digits.ToULong(&port, 10) || port < 1 || port > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(port);
+}
+
+wxString port_refusal()
+{
+    return _("not a port number from 1 to 65535");
 }
 
 checked_value check_machine_value(const char* key, const machine_value& value)

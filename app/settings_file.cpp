@@ -15,14 +15,6 @@
 #include "app/settings_keys.hpp"
 #include "log/durable_file.hpp"
 
-wxFileName settings_file_name()
-{
-    wxFileName file(wxFileName::GetHomeDir(), ".routewarden");
-    file.AppendDir("Quillbank");
-    file.AppendDir("config");
-    return file;
-}
-
 bool create_settings_folder(const wxFileName& file)
 {
     const wxLogNull reported_by_the_caller;  // the library's own box would come on top of its row

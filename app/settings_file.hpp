@@ -12,9 +12,6 @@
 
 #include "app/settings_keys.hpp"
 
-// <home>/Quillbank/config/.routewarden
-wxFileName settings_file_name();
-
 // Creates the file's folder with every missing parent; false when that fails, which the caller
 // reports: the library's own message is suppressed.
 bool create_settings_folder(const wxFileName& file);

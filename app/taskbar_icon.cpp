@@ -7,9 +7,10 @@
 #include <wx/menu.h>
 
 #include "app/globe_icon.hpp"
+#include "log/log_rows.hpp"
 
 namespace {
-enum menu_id { id_log = 3, id_setup = 4, id_exit = 5 };
+constexpr int id_log = wxID_HIGHEST + 1;
 
 // The mark: a red square in the bottom right corner, drawn over the same picture at run time.
 constexpr int mark_size = 5;
@@ -31,15 +32,17 @@ wxIcon globe_icon(bool marked)
 wxBEGIN_EVENT_TABLE(taskbar_icon, wxTaskBarIcon)
     EVT_TASKBAR_LEFT_DCLICK(taskbar_icon::on_double_click)
     EVT_MENU(id_log, taskbar_icon::on_log)
-    EVT_MENU(id_setup, taskbar_icon::on_setup)
-    EVT_MENU(id_exit, taskbar_icon::on_exit)
+    EVT_MENU(wxID_PREFERENCES, taskbar_icon::on_setup)
+    EVT_MENU(wxID_EXIT, taskbar_icon::on_exit)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-taskbar_icon::taskbar_icon(const wxString& tooltip, tray_commands commands)
-    : commands_(std::move(commands)), tooltip_(tooltip)
+taskbar_icon::taskbar_icon(const wxString& title, const tracking_state& state, tray_commands commands)
+    : title_(title), commands_(std::move(commands)), tooltip_(state.tooltip(title))
 {
-    set_icon(globe_icon(false), tooltip);
+    set_icon(globe_icon(false), tooltip_);
+    if (!IsIconInstalled())
+        log_docked();
 }
 
 taskbar_icon::~taskbar_icon()
@@ -47,17 +50,27 @@ taskbar_icon::~taskbar_icon()
     RemoveIcon();
 }
 
-bool taskbar_icon::show_state(bool failing, const wxString& tooltip)
+void taskbar_icon::show_tracking(const tracking_state& state)
 {
     // Every cycle reports; the icon is set again when it would look different, or while it is
     // not docked: at sign-in the shell may not take it yet.
     const bool was_docked = IsIconInstalled();
-    if (was_docked && failing == failing_ && tooltip == tooltip_)
-        return false;
-    failing_ = failing;
+    const wxString tooltip = state.tooltip(title_);
+    if (was_docked && state.failing() == failing_ && tooltip == tooltip_)
+        return;
+    failing_ = state.failing();
     tooltip_ = tooltip;
-    set_icon(globe_icon(failing), tooltip);
-    return IsIconInstalled() != was_docked;
+    set_icon(globe_icon(failing_), tooltip_);
+    if (IsIconInstalled() != was_docked)
+        log_docked();
+}
+
+void taskbar_icon::log_docked() const
+{
+    if (IsIconInstalled())
+        log_info(_("Tray icon shown"));
+    else
+        log_error(_("Tray icon could not be shown"));
 }
 
 wxMenu* taskbar_icon::CreatePopupMenu()
@@ -66,8 +79,8 @@ wxMenu* taskbar_icon::CreatePopupMenu()
     // The mark is set here, not by an update-UI handler: not every platform sends the menu's
     // update events to the icon. The menu is made anew for every popup, so it is always current.
     menu->AppendCheckItem(id_log, _("Log"))->Check(commands_.log_shown());
-    menu->Append(id_setup, _("Setup"));
-    menu->Append(id_exit, _("Exit"));
+    menu->Append(wxID_PREFERENCES, _("Setup"));
+    menu->Append(wxID_EXIT, _("Exit"));
     return menu;
 }
 

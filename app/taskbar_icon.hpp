@@ -5,6 +5,7 @@
 #include <wx/taskbar.h>
 
 #include "app/platform.hpp"
+#include "app/tracking_agent.hpp"
 
 // What the icon's double click and menu do, given by the window that owns the icon.
 struct tray_commands {
@@ -15,15 +16,16 @@ struct tray_commands {
     std::function<void()> exit;
 };
 
-class taskbar_icon : public platform::tray_icon<wxTaskBarIcon> {
+// The globe, with a red mark while tracking is failing, and the tooltip from the title and the
+// tracking state; each change of whether it is docked gets its row.
+class taskbar_icon : public platform::tray_icon<wxTaskBarIcon>, public agent_view {
 public:
-    // Docks the globe with the tooltip; IsIconInstalled() tells whether it is docked.
-    taskbar_icon(const wxString& tooltip, tray_commands commands);
+    // Docks the globe; a globe the notification area does not take yet gets its red row.
+    taskbar_icon(const wxString& title, const tracking_state& state, tray_commands commands);
     ~taskbar_icon() override;
 
-    // The globe, with a red mark while tracking is failing, and the tooltip; main thread. While the
-    // globe is not docked, each call tries again. True when IsIconInstalled() changed.
-    bool show_state(bool failing, const wxString& tooltip);
+    // Main thread. While the globe is not docked, each call tries again.
+    void show_tracking(const tracking_state& state) override;
 
 protected:
     wxMenu* CreatePopupMenu() override;
@@ -34,6 +36,9 @@ private:
     void on_setup(wxCommandEvent& event);
     void on_exit(wxCommandEvent& event);
 
+    void log_docked() const;
+
+    const wxString title_;
     const tray_commands commands_;
     bool failing_ = false;
     wxString tooltip_;

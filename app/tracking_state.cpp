@@ -22,40 +22,38 @@ wxString one_line(wxString text, std::size_t room)
 }
 }
 
-void tracking_state::take(tracking_report kind, long number, const wxString& text, const wxDateTime& now)
+void tracking_state::take(const worker_fact& fact, const wxDateTime& now)
 {
-    switch (kind) {
-    case tracking_report::delivered:
+    using kind = worker_fact::kind;
+    switch (fact.what) {
+    case kind::delivered:
         last_delivery_ = now;
-        waiting_ = number;
+        waiting_ = fact.count;
         delivery_failing_ = false;
         break;
-    case tracking_report::delivery_failed:
+    case kind::delivery_failed:
         delivery_failing_ = true;
-        delivery_failure_ = text;
+        delivery_failure_ = fact.text;
         coordinates_failed_last_ = false;
         break;
-    case tracking_report::waiting:
-        waiting_ = number;
+    case kind::waiting:
+        waiting_ = fact.count;
         break;
-    case tracking_report::dropped:
-        dropped_ += number;
-        waiting_ = std::max(0L, waiting_ - number);
+    case kind::dropped:
+        dropped_ += fact.count;
+        waiting_ -= std::min(waiting_, fact.count);
         break;
-    case tracking_report::coordinates_answered:
+    case kind::coordinates_answered:
         coordinate_misses_ = 0;
         break;
-    case tracking_report::coordinates_missed:
+    case kind::coordinates_missed:
         ++coordinate_misses_;
         coordinates_failed_last_ = true;
         break;
-    case tracking_report::memory_only:
-        memory_only_ = number != 0;
+    case kind::memory_only:
+        memory_only_ = fact.count != 0;
         break;
-    case tracking_report::worker_ended: // the window counts them
-        break;
-    case tracking_report::workers_down:
-        workers_down_ = number;
+    case kind::worker_ended: // counted by the agent
         break;
     }
 }
@@ -72,7 +70,7 @@ wxString tracking_state::tooltip(const wxString& title) const
          << (last_delivery_.IsValid()
                  ? wxString::Format(_("Last delivery: %s"), last_delivery_.Format("%d.%m.%Y %H:%M:%S"))
                  : _("No delivery yet"));
-    text << '\n' << wxString::Format(_("Waiting: %ld, dropped: %ld"), waiting_, dropped_);
+    text << '\n' << wxString::Format(_("Waiting: %ld, dropped: %ld"), static_cast<long>(waiting_), static_cast<long>(dropped_));
     if (memory_only_)
         text << '\n' << _("Messages kept in memory only");
     if (delivery_failing_ || coordinates_failing()) {
@@ -88,6 +86,6 @@ wxString tracking_state::failure_line(std::size_t room) const
     if (coordinates)
         return one_line(_("Coordinate server not answering"), room);
     const wxString format = _("Delivery failed: %s");
-    const std::size_t fixed = format.length() - 2;
+    const std::size_t fixed = format.length() - wxStrlen("%s");
     return wxString::Format(format, one_line(delivery_failure_, room > fixed ? room - fixed : 0));
 }

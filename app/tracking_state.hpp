@@ -1,6 +1,6 @@
 #pragma once
-// What the tray icon tells at a glance, kept on the main thread from the workers' reports: the
-// last delivery, the messages waiting and dropped, and whether tracking is failing. No GUI.
+// What the tray icon tells at a glance, kept on the main thread from the workers' facts: the last
+// delivery, the messages waiting and dropped, and whether tracking is failing. No GUI.
 #include <wx/datetime.h>
 #include <wx/string.h>
 
@@ -8,8 +8,10 @@
 
 class tracking_state {
 public:
-    // now: when the report reached the main thread, taken as the time of a delivery.
-    void take(tracking_report kind, long number, const wxString& text, const wxDateTime& now);
+    // now: when the fact reached the main thread, taken as the time of a delivery.
+    void take(const worker_fact& fact, const wxDateTime& now);
+    // The workers that ended or could not start, not yet running again.
+    void set_workers_down(std::size_t count) { workers_down_ = count; }
 
     // The last delivery failed, the coordinate server gave no answer for the last three cycles,
     // the waiting messages are kept in memory only, or a worker is down.
@@ -24,12 +26,12 @@ private:
     wxString failure_line(std::size_t room) const;
 
     wxDateTime last_delivery_;
-    long waiting_ = 0;
-    long dropped_ = 0;
+    std::size_t waiting_ = 0;
+    std::size_t dropped_ = 0;
     bool delivery_failing_ = false; // the last delivery failed
     wxString delivery_failure_;
     int coordinate_misses_ = 0; // cycles in a row without an answer
     bool coordinates_failed_last_ = false;
     bool memory_only_ = false; // the outbox cannot be used
-    long workers_down_ = 0;
+    std::size_t workers_down_ = 0;
 };

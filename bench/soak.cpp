@@ -29,6 +29,7 @@
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
+#include "app/agent_folders.hpp"
 #include "app/application.hpp"
 #include "app/platform.hpp"
 #include "app/routewarden_frame.hpp"
@@ -37,6 +38,7 @@
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
 #include "tools/tracking_stub.hpp"
+#include "home_folders.hpp"
 
 // The application object without its start-up: the soak makes the window itself.
 wxIMPLEMENT_APP_NO_MAIN(routewarden);
@@ -90,7 +92,7 @@ std::string rejection_reason()
 
 void write_settings(const peer_state& peers)
 {
-    const wxFileName file = settings_file_name();
+    const wxFileName file = user_folders().settings_file();
     create_settings_folder(file);
     setting_defaults loopback;
     loopback.tracking_server_address = peers.service_url;

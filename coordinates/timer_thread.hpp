@@ -1,6 +1,6 @@
 #pragma once
 // The coordinate poller: every poll period it asks the coordinate server for the position,
-// shows it in the status bar, and hands every record but the newest to the sender.
+// reports the answer, and hands every record but the newest to the sender.
 #include <chrono>
 #include <ctime>
 #include <deque>
@@ -23,8 +23,7 @@ public:
     // The first cycle runs one period after construction. The store outlives the worker.
     timer_thread(wxEvtHandler* owner, delivery_store& store, poll_timing timing = {});
 
-    // Main thread, before the start or while running: names the server in a row; the next cycle
-    // connects with the new values.
+    // Main thread, before the start or while running: the next cycle connects with the new values.
     void configure(poller_settings values);
 
 private:

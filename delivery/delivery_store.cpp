@@ -13,6 +13,7 @@
 #include <wx/log.h>
 
 #include "delivery/outbox.hpp"
+#include "log/log_rows.hpp"
 #include "worker_base/thread_events.hpp"
 
 namespace fs = std::filesystem;
@@ -47,24 +48,9 @@ wxString stale_row(std::size_t count)
                             static_cast<unsigned>(count));
 }
 
-wxFileName delivery_folder()
-{
-    wxFileName folder = wxFileName::DirName(wxFileName::GetHomeDir());
-    folder.AppendDir("Quillbank");
-    folder.AppendDir("routewarden");
-    return folder;
-}
-
-wxFileName outbox_file_name()
-{
-    wxFileName file = delivery_folder();
-    file.SetFullName("outbox.sqlite");
-    return file;
-}
-
-delivery_store::delivery_store(wxEvtHandler* reporter, wxFileName outbox_file,
+delivery_store::delivery_store(wxEvtHandler* reporter, const wxString& folder,
                                std::chrono::steady_clock::duration heal_interval)
-    : reporter_(reporter), outbox_file_(std::move(outbox_file)), heal_interval_(heal_interval)
+    : reporter_(reporter), outbox_file_(folder, "outbox.sqlite"), heal_interval_(heal_interval)
 {
 }
 
@@ -93,7 +79,7 @@ void delivery_store::set_durable(bool durable)
     if (durable == durable_)
         return;
     durable_ = durable;
-    queue_tracking_report(reporter_, tracking_report::memory_only, durable ? 0 : 1);
+    queue_fact(reporter_, {worker_fact::kind::memory_only, durable ? 0u : 1u});
 }
 
 // Closes the outbox and gives the error row; a damaged file is moved aside (closed first: an open
@@ -214,7 +200,7 @@ void delivery_store::heal()
         for (std::size_t i = restored; i-- > 0;)
             message_store.push_front({next_id_++, std::move(rows[i])});
         if (dropped > 0)
-            queue_tracking_report(reporter_, tracking_report::dropped, static_cast<long>(dropped));
+            queue_fact(reporter_, {worker_fact::kind::dropped, dropped});
     } catch (const outbox_error& error) {
         // A file found damaged is moved aside, with its row, for the next attempt; others stay quiet.
         if (error.corrupt())
@@ -284,7 +270,7 @@ std::size_t delivery_store::hand_off(std::vector<std::string> messages)
     }
     // Here too, so that the rule holds whatever the sender does.
     if (const std::size_t dropped = drop_oldest())
-        queue_tracking_report(reporter_, tracking_report::dropped, static_cast<long>(dropped));
+        queue_fact(reporter_, {worker_fact::kind::dropped, dropped});
     // Every cycle gives a memory-only store its chance to heal.
     if (messages.empty())
         follow([](outbox&) {});

@@ -1,7 +1,7 @@
 #pragma once
 // What the poller and the sender share: the finished messages, oldest first, the queue that wakes
 // the sender, and the outbox file that keeps a copy of them across a restart. One object, made by
-// the window before the workers and handed to both. Lock order: message_store_mutex before the
+// the agent before the workers and handed to both. Lock order: message_store_mutex before the
 // queue's own lock. No network wait ever holds message_store_mutex: the sender copies the head,
 // sends the copy, and takes it off only when it is still the head.
 //
@@ -33,10 +33,6 @@ class outbox_error;
 // flight that is dropped takes nothing else with it when it is delivered.
 constexpr std::size_t max_kept_messages = 10;
 
-// The home folder's "Quillbank/routewarden": dump files and the outbox.
-wxFileName delivery_folder();
-wxFileName outbox_file_name();
-
 // The rows for the messages found in the outbox: sent first, or older than what a run without the
 // file sent and so never sent.
 wxString restored_row(std::size_t count);
@@ -57,8 +53,8 @@ struct head_message {
 
 class delivery_store {
 public:
-    // reporter: where the outbox's rows and the memory-only reports go.
-    delivery_store(wxEvtHandler* reporter, wxFileName outbox_file = outbox_file_name(),
+    // reporter: where the store's facts go. folder: the outbox's (outbox.sqlite), and the dump files'.
+    delivery_store(wxEvtHandler* reporter, const wxString& folder,
                    std::chrono::steady_clock::duration heal_interval = std::chrono::minutes(1));
     ~delivery_store();
     delivery_store(const delivery_store&) = delete;
@@ -68,6 +64,7 @@ public:
     // it kept into the (empty) store, in their order, posting their number so that the first pass
     // sends them.
     outbox_opening open_outbox();
+    wxString folder() const { return outbox_file_.GetPath(); }
     // After the workers have ended.
     void close_outbox();
 

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include <boost/format.hpp>
 #include <wx/filename.h>
-#include <wx/intl.h>
 
 #include "delivery/debug_dumps.hpp"
 #include "delivery/delivery_store.hpp"
@@ -13,6 +11,7 @@
 #include "formats/service_answer.hpp"
 #include "formats/tracking_request.hpp"
 #include "log/foreign_text.hpp"
+#include "log/log_rows.hpp"
 #include "worker_base/thread_events.hpp"
 
 namespace {
@@ -63,7 +62,6 @@ process_messages_thread::~process_messages_thread()
 
 void process_messages_thread::configure(sender_settings values)
 {
-    queue_log_info(owner_, wxString::Format(_("Service address: %s"), values.tracking_server_address));
     offer_settings(std::move(values));
 }
 
@@ -98,10 +96,7 @@ void process_messages_thread::send_pending_messages()
         const std::optional<head_message> head = store_.head();
         if (!head)
             break;
-        queue_status_text(owner_, status_field_delivery,
-                          (boost::wformat(_("Messages in queue: %1% sent: %2%").ToStdWstring()) % head->waiting %
-                           sent_count_)
-                              .str());
+        queue_status(owner_, delivery_counts{head->waiting, sent_count_});
         const CURLcode transfer = send_head_message(head->body);
         long status = 0;
         if (handle_)
@@ -111,14 +106,14 @@ void process_messages_thread::send_pending_messages()
         if (outcome.result == delivery_result::delivered) {
             const std::size_t waiting = store_.remove_delivered(head->id);
             ++sent_count_;
-            queue_tracking_report(owner_, tracking_report::delivered, static_cast<long>(waiting));
+            report({worker_fact::kind::delivered, waiting});
             continue;
         }
         if (settings_.debug && outcome.result != delivery_result::http_failure)
             save_debug_dump(head->body, answer_);
         const wxString failure = foreign_text(outcome.text.data(), outcome.text.size());
         queue_log_error(owner_, failure);
-        queue_tracking_report(owner_, tracking_report::delivery_failed, 0, failure);
+        report({worker_fact::kind::delivery_failed, 0, failure});
         break;
     }
 }
@@ -151,6 +146,6 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
 void process_messages_thread::save_debug_dump(const std::string& message, const std::string& answer)
 {
     // Of an oversized answer, the bytes up to the cap.
-    save_dump_pair(delivery_folder(), static_cast<std::size_t>(std::time(nullptr)), message,
+    save_dump_pair(store_.folder(), static_cast<std::size_t>(std::time(nullptr)), message,
                    answer.substr(0, max_answer_bytes));
 }

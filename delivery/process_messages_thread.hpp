@@ -20,8 +20,7 @@ public:
     process_messages_thread(wxEvtHandler* owner, delivery_store& store);
     ~process_messages_thread() override;
 
-    // Main thread, before the start or while running: names the service in a row; the next
-    // transfer uses the new values.
+    // Main thread, before the start or while running: the next transfer uses the new values.
     void configure(sender_settings values);
 
     // The TLS options of every transfer: certificate revocation is checked on a best-effort basis.

@@ -36,13 +36,8 @@ wxFileName new_log_file(const wxString& folder)
     return free_log_file(folder, static_cast<std::uint32_t>(std::time(nullptr)), wxGetProcessId());
 }
 
-wxFileName prepare_log_file()
+wxFileName prepare_log_file(const wxString& folder)
 {
-    wxFileName file(wxFileName::GetHomeDir(), wxEmptyString);
-    file.AppendDir("Quillbank");
-    file.AppendDir("log");
-
-    const wxString folder = file.GetPath(wxPATH_GET_VOLUME);
     const wxLogNull reported_below;  // the toolkit's own message would come on top of ours
     if (!wxFileName::DirExists(folder) && !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
         throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString(wxConvUTF8));

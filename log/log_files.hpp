@@ -1,6 +1,6 @@
 #pragma once
-// The HTML log files of a run, in <home>/Quillbank/log: one to begin with, and another each
-// time the one being written grows too big.
+// The HTML log files of a run, in the log folder: one to begin with, and another each time the one
+// being written grows too big.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -23,9 +23,9 @@ wxFileName free_log_file(const wxString& folder, std::uint32_t time, unsigned lo
 // free_log_file for now and this process.
 wxFileName new_log_file(const wxString& folder);
 
-// This run's first log file in the log folder, the folder (with missing parents) created when
-// missing. Throws std::runtime_error with the translated "Error creating log dir [%s]".
-wxFileName prepare_log_file();
+// This run's first log file in folder, the folder (with missing parents) created when missing.
+// Throws std::runtime_error with the translated "Error creating log dir [%s]".
+wxFileName prepare_log_file(const wxString& folder);
 
 // Deletes the files in folder matching pattern whose last change lies more than seven days back,
 // except keep.

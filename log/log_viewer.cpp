@@ -8,15 +8,11 @@ constexpr wxCoord unknown_height = -1;
 // The display catches up at most this often: sooner than anyone reads, and rarely enough
 // that laying out and painting a screenful costs little next to writing a flood of rows.
 constexpr int catch_up_ms = 100;
-constexpr int flush_ms = 10 * 1000;
 
 }  // namespace
 
-log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file, std::size_t max_rows)
-    : wxHtmlListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, "htmlWindow"),
-      page_(log_file, max_rows),
-      cout_redirector_(*this),
-      cerr_redirector_(*this)
+log_viewer::log_viewer(wxWindow* parent, running_log& log)
+    : wxHtmlListBox(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, "htmlWindow"), log_(log), page_(log.page())
 {
     SetSelectionBackground(wxColour(0xE0, 0xE0, 0xE0));
     // Runs before the list box's own size handling, which measures the rows again.
@@ -32,11 +28,16 @@ log_viewer::log_viewer(wxWindow* parent, const wxFileName& log_file, std::size_t
         event.Skip();
     });
     catch_up_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { show_new_text(); });
-    flush_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { page_.flush_to_disk(); });
+    log_.set_view([this] { on_new_text(); });
+    // Rows written before the view came.
+    if (page_.item_count() > 0)
+        catch_up_.StartOnce(catch_up_ms);
 }
 
-// The streams get their buffers back (error stream first) before the page and its file go.
-log_viewer::~log_viewer() = default;
+log_viewer::~log_viewer()
+{
+    log_.set_view({});
+}
 
 wxString log_viewer::page_source() const
 {
@@ -70,13 +71,10 @@ wxColour log_viewer::GetSelectedTextColour(const wxColour& foreground) const
     return foreground;
 }
 
-void log_viewer::append(const wchar_t* text, std::size_t length)
+void log_viewer::on_new_text()
 {
-    page_.append(text, length);
     if (!catch_up_.IsRunning())
         catch_up_.StartOnce(catch_up_ms);
-    if (page_.unflushed() && !flush_.IsRunning())
-        flush_.StartOnce(flush_ms);
 }
 
 bool log_viewer::newest_in_sight() const

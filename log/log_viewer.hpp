@@ -1,8 +1,6 @@
 #pragma once
-// The running log: while it lives, everything written to the standard wide output and error
-// streams goes to its page and to the log file. Each row is laid out on its own, and only
-// when shown, so a new row costs the same however long the log is; the view shows the newest
-// max_rows rows. The display catches up with a short delay, so a burst of rows is laid out and
+// The view of the running log's page. Each row is laid out on its own, and only when shown, so a
+// new row costs the same however long the log is; the view shows the rows the page keeps. The display catches up with a short delay, so a burst of rows is laid out and
 // painted once; when the newest row is in sight it stays in sight, and otherwise the rows in
 // sight and the selected row stay as they were while older rows go.
 #include <cstddef>
@@ -13,20 +11,18 @@
 #include <wx/timer.h>
 
 #include "log/log_page.hpp"
-#include "log/log_sink.hpp"
-#include "log/ui_redirectors.hpp"
+#include "log/running_log.hpp"
 
-class log_viewer : public wxHtmlListBox, private log_sink {
+class log_viewer : public wxHtmlListBox {
 public:
-    log_viewer(wxWindow* parent, const wxFileName& log_file, std::size_t max_rows = log_view_rows);
+    // The log outlives the view.
+    log_viewer(wxWindow* parent, running_log& log);
     ~log_viewer() override;
 
     // The page header and the rows the page keeps, as written.
     wxString page_source() const;
     // The rows the view has let go from its front, as of its last catch-up.
     std::size_t dropped_rows() const { return dropped_shown_; }
-    // The log file being written now.
-    const wxFileName& current_file() const { return page_.current_file(); }
 
 protected:
     wxString OnGetItem(std::size_t item) const override;
@@ -37,20 +33,17 @@ protected:
     wxColour GetSelectedTextColour(const wxColour& foreground) const override;
 
 private:
-    void append(const wchar_t* text, std::size_t length) override;
+    void on_new_text();
     bool newest_in_sight() const;
     // The rows the page dropped that the view still shows: its items are the page's shifted by these.
     std::size_t dropped_unshown() const;
     void show_new_text();
     void forget_height(std::size_t item);
 
-    // Declared first, so it outlives the redirectors that start it.
     wxTimer catch_up_;
-    wxTimer flush_;  // blue rows reach the disk within this long, and cost one flush per period
     mutable std::deque<wxCoord> heights_;  // per row, unknown_height until measured
     std::size_t dropped_shown_ = 0;
     int laid_out_width_ = 0;
-    log_page page_;
-    ui_redirector_cout cout_redirector_;
-    ui_redirector_cerr cerr_redirector_;
+    running_log& log_;
+    const log_page& page_;
 };

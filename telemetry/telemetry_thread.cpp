@@ -3,11 +3,13 @@
 #include <vector>
 
 #include <boost/system/system_error.hpp>
-#include <wx/intl.h>
 #include <wx/sstream.h>
 #include <wx/xml/xml.h>
 
+#include <wx/intl.h>
+
 #include "log/foreign_text.hpp"
+#include "log/log_rows.hpp"
 #include "worker_base/thread_events.hpp"
 
 namespace asio = boost::asio;
@@ -38,7 +40,7 @@ std::string telemetry_thread::status_request()
 
 void telemetry_thread::run()
 {
-    destination_ = udp::endpoint(asio::ip::address_v4::broadcast(), static_cast<unsigned short>(port_ & 0xFFFF));
+    destination_ = udp::endpoint(asio::ip::address_v4::broadcast(), port_);
     attempt([this] { open_socket(); });
     periodic_worker::run();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Broadcasts an XML status request over UDP every five seconds and keeps the replies that
-// arrived since the previous request, by sender address. Reports only its failures to the window.
+// arrived since the previous request, by sender address. Reports only its failures.
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -19,8 +19,8 @@ public:
     // The first request goes out one interval after construction.
     telemetry_thread(wxEvtHandler* owner, std::chrono::nanoseconds interval = default_interval);
 
-    // Before the start only; the UDP port is the low 16 bits.
-    void set_port(std::uint32_t port) { port_ = port; }
+    // Before the start only.
+    void set_port(std::uint16_t port) { port_ = port; }
     // A copy of the replies of the last cycle (sender address text to the reply bytes).
     std::map<std::string, std::string> telemetry_replies() const;
 
@@ -39,7 +39,7 @@ private:
     boost::asio::ip::udp::endpoint destination_;
     boost::asio::ip::udp::socket socket_;
     boost::asio::ip::udp::endpoint sender_;
-    std::uint32_t port_ = 0;
+    std::uint16_t port_ = 0;
     std::string reported_failure_; // the failure last reported, empty after a success
 
     mutable std::mutex replies_mutex_;

@@ -5,7 +5,7 @@
 #   include_layers.sh <source root>
 set -euo pipefail
 cd "$1"
-layers=("log worker_base formats" "delivery" "coordinates telemetry" "app" "tools" "tests" "bench fuzz")
+layers=("log" "worker_base formats" "delivery" "coordinates telemetry" "app" "tools" "tests" "bench fuzz")
 declare -A rank
 for i in "${!layers[@]}"; do
   for folder in ${layers[$i]}; do rank[$folder]=$i; done

@@ -1,30 +1,43 @@
 #include "worker_base/thread_events.hpp"
 
-wxDEFINE_EVENT(EVT_LOG_INFO, wxThreadEvent);
-wxDEFINE_EVENT(EVT_LOG_ERROR, wxThreadEvent);
 wxDEFINE_EVENT(EVT_STATUS_TEXT, wxThreadEvent);
-wxDEFINE_EVENT(EVT_TRACKING_REPORT, wxThreadEvent);
+wxDEFINE_EVENT(EVT_WORKER_FACT, wxThreadEvent);
 
 namespace {
-void queue(wxEvtHandler* target, wxEventType type, const wxString& text, int field, long number = 0)
+// wxString is not safe to share across threads.
+coordinate_status deep_copy(coordinate_status status)
 {
-    auto* event = new wxThreadEvent(type, wxID_ANY);
-    // Deep copy: the event crosses threads and wxString is not safe to share.
-    event->SetString(text.Clone());
-    event->SetInt(field);
-    event->SetExtraLong(number);
+    status.direction = status.direction.Clone();
+    status.railway = status.railway.Clone();
+    return status;
+}
+}
+
+void queue_status(wxEvtHandler* target, const status_fact& fact)
+{
+    auto* event = new wxThreadEvent(EVT_STATUS_TEXT);
+    if (const auto* status = std::get_if<coordinate_status>(&fact))
+        event->SetPayload(status_fact(deep_copy(*status)));
+    else
+        event->SetPayload(fact);
     wxQueueEvent(target, event);
 }
+
+void queue_fact(wxEvtHandler* target, worker_fact fact)
+{
+    auto* event = new wxThreadEvent(EVT_WORKER_FACT);
+    fact.text = fact.text.Clone();
+    fact.worker = fact.worker.Clone();
+    event->SetPayload(fact);
+    wxQueueEvent(target, event);
 }
 
-void queue_log_info(wxEvtHandler* target, const wxString& text) { queue(target, EVT_LOG_INFO, text, 0); }
-void queue_log_error(wxEvtHandler* target, const wxString& text) { queue(target, EVT_LOG_ERROR, text, 0); }
-void queue_status_text(wxEvtHandler* target, int field, const wxString& text)
+status_fact status_of(const wxThreadEvent& event)
 {
-    queue(target, EVT_STATUS_TEXT, text, field);
+    return event.GetPayload<status_fact>();
 }
 
-void queue_tracking_report(wxEvtHandler* target, tracking_report kind, long number, const wxString& text)
+worker_fact fact_of(const wxThreadEvent& event)
 {
-    queue(target, EVT_TRACKING_REPORT, text, static_cast<int>(kind), number);
+    return event.GetPayload<worker_fact>();
 }

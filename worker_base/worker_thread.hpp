@@ -1,5 +1,5 @@
 #pragma once
-// A worker thread that the window owns and stops. Joinable, so that the window can wait for the
+// A worker thread that the agent owns and stops. Joinable, so that the agent can wait for the
 // thread's real end: a detached thread deletes itself after any notice it could give, and the
 // library cannot wait for one on every platform. Since no worker is ever paused, the stop flag
 // alone says when to end.
@@ -10,11 +10,12 @@
 #include <wx/thread.h>
 
 #include "worker_base/settings_handover.hpp"
+#include "worker_base/thread_events.hpp"
 
 class worker_thread : public wxThread {
 public:
     // name: the thread's name for debuggers and sanitizer reports, at most 15 characters.
-    // owner: where the worker's thread events go.
+    // owner: where the worker's facts go.
     worker_thread(const char* name, wxEvtHandler* owner)
         : wxThread(wxTHREAD_JOINABLE), owner_(owner), name_(name)
     {
@@ -42,6 +43,8 @@ protected:
     virtual void wake() = 0;
     // The worker's body, on its own named thread.
     virtual void run() = 0;
+    // Any thread: the fact, from this worker, to the owner.
+    void report(worker_fact fact);
 
     wxEvtHandler* const owner_;
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/agent_folders.hpp"
 #include "app/managed_policy.hpp"
 #include "app/presets.hpp"
 #include "app/resolved_settings.hpp"
@@ -176,6 +177,9 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
           {settings::tracking_server_address, wxString("https://policy.example/objects")}},
          users_file, users_file, "127.0.0.2:12800", "https://policy.example/objects", false, {},
          "tracking_server_address, coordinate_server_port, debug"},
+        {"a port in the file that is no port takes the default", typed(fleet), {}, "coordinate_server_port=70000\n",
+         "coordinate_server_port=70000\n", "vehicle-pc.local:12600", fleet_service, false,
+         {"Setting coordinate_server_port [70000] refused: not a port number from 1 to 65535. The default is used."}},
         {"the policy at first start is not written", {}, {{settings::coordinate_server_address, wxString("10.1.1.1")}},
          std::nullopt, built_in_file, "10.1.1.1:12500", built_in_service, false, {}, "coordinate_server_address"},
         {"refused policy values leave the user's", typed(fleet),
@@ -194,7 +198,7 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
     for (const order_case& c : cases) {
         SCOPED_TRACE(c.name);
         temp_home home;
-        const wxFileName file = settings_file_name();
+        const wxFileName file = user_folders().settings_file();
         ASSERT_TRUE(create_settings_folder(file));
         if (c.file)
             std::ofstream(file.GetFullPath().ToStdString(), std::ios::binary) << *c.file;
@@ -208,11 +212,12 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
         std::ostringstream written;
         written << in.rdbuf();
         EXPECT_EQ(written.str(), c.file_after);
-        EXPECT_EQ((resolved.poller.address + ":" + resolved.poller.port).utf8_string(), c.coordinates);
+        EXPECT_EQ(wxString::Format("%s:%u", resolved.poller.address, unsigned{resolved.poller.port}).utf8_string(),
+                  c.coordinates);
         EXPECT_EQ(resolved.sender.tracking_server_address.utf8_string(), c.service);
         EXPECT_EQ(resolved.sender.debug, c.debug);
         std::vector<std::string> rows;
-        for (const auto* refused : {&presets.refused, &policy.refused})
+        for (const auto* refused : {&presets.refused, &policy.refused, &resolved.refused})
             for (const wxString& row : *refused)
                 rows.push_back(row.utf8_string());
         EXPECT_EQ(rows, c.rows);

@@ -7,6 +7,7 @@
 #include <wx/filename.h>
 #include <wx/log.h>
 
+#include "app/agent_folders.hpp"
 #include "app/platform.hpp"
 #include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
@@ -50,7 +51,7 @@ private:
 // A prepared settings folder under a fresh home, with the file opened once as at start.
 struct settings_test : testing::Test {
     temp_home home;
-    wxFileName file = settings_file_name();
+    wxFileName file = user_folders().settings_file();
     wxDateTime seen;
 
     void SetUp() override
@@ -66,7 +67,7 @@ struct settings_test : testing::Test {
 TEST(settings_file, first_start_creates_the_folder_and_writes_five_lines_in_order)
 {
     temp_home home;
-    const wxFileName file = settings_file_name();
+    const wxFileName file = user_folders().settings_file();
     EXPECT_EQ(file.GetFullPath(), wxString(home.path_of("Quillbank/config/.routewarden")));
     EXPECT_FALSE(file.DirExists());
 
@@ -83,7 +84,7 @@ TEST(settings_file, first_start_creates_the_folder_and_writes_five_lines_in_orde
 TEST(settings_file, an_existing_file_is_read_as_it_is_and_missing_keys_take_the_defaults)
 {
     temp_home home;
-    const wxFileName file = settings_file_name();
+    const wxFileName file = user_folders().settings_file();
     ASSERT_TRUE(create_settings_folder(file));
     write_all(file, "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n");
 
@@ -97,7 +98,7 @@ TEST(settings_file, an_existing_file_is_read_as_it_is_and_missing_keys_take_the_
 TEST(settings_file, writing_the_same_values_again_leaves_the_file_untouched_and_new_ones_are_written)
 {
     temp_home home;
-    const wxFileName file = settings_file_name();
+    const wxFileName file = user_folders().settings_file();
     ASSERT_TRUE(create_settings_folder(file));
     open_settings(file, setting_defaults());
     const wxDateTime old_time(1, wxDateTime::Jan, 2027, 8, 0, 0);
@@ -119,7 +120,7 @@ TEST(settings_file, writing_the_same_values_again_leaves_the_file_untouched_and_
 TEST(settings_file, a_folder_that_cannot_be_made_is_reported_by_the_caller_alone)
 {
     temp_home home;
-    const wxFileName file = settings_file_name();
+    const wxFileName file = user_folders().settings_file();
     ASSERT_TRUE(wxFileName::Mkdir(home.path_of("Quillbank")));
     write_all(wxFileName(home.path_of("Quillbank/config")), "a file where the folder belongs");
     captured_library_log log;
@@ -201,19 +202,23 @@ TEST_F(settings_test, a_save_by_hand_is_read_by_a_new_configuration)
     EXPECT_EQ(before->Read(settings::coordinate_server_port), "12500") << "an object already made keeps its values";
 }
 
-TEST(settings_file, telemetry_port_takes_leading_digits)
+TEST(settings_file, telemetry_port_takes_leading_digits_and_refuses_what_gives_no_port)
 {
     temp_home home;
-    const wxFileName file = settings_file_name();
+    const wxFileName file = user_folders().settings_file();
     ASSERT_TRUE(create_settings_folder(file));
     auto config = open_settings(file, setting_defaults());
-    const std::pair<const char*, std::uint32_t> cases[] = {
-        {"50000", 50000}, {"0", 0},   {"65535", 65535}, {"65536", 65536},
-        {"70000", 70000}, {"abc", 0}, {"", 0},          {"-1", 0},        {"123abc", 123},
+    config->Write(settings::telemetry, true);
+    // 0 is the default's stand-in for a refusal, which keeps 50000 and gives a row.
+    const std::pair<const char*, std::uint16_t> cases[] = {
+        {"50000", 50000}, {"0", 0}, {"65535", 65535}, {"65536", 0}, {"70000", 0},
+        {"abc", 0},       {"", 0},  {"-1", 0},        {"123abc", 123},
     };
     for (const auto& [text, port] : cases) {
         config->Write(settings::telemetry_port, text);
-        EXPECT_EQ(resolve_settings({}, *config, setting_defaults()).telemetry.port, port) << '"' << text << '"';
+        const resolved_settings resolved = resolve_settings({}, *config, setting_defaults());
+        EXPECT_EQ(resolved.telemetry.port, port == 0 ? 50000 : port) << '"' << text << '"';
+        EXPECT_EQ(resolved.refused.size(), port == 0 ? 1u : 0u) << '"' << text << '"';
     }
 }
 

@@ -6,12 +6,14 @@
 
 namespace {
 struct report {
-    tracking_report kind;
+    worker_fact::kind kind;
     long number = 0;
     const char* text = "";
 };
 
-using tr = tracking_report;
+using tr = worker_fact::kind;
+// The agent's count of workers down, which it sets as workers end and start again.
+constexpr tr workers_down = tr::worker_ended;
 const wxDateTime delivered_at(7, wxDateTime::Dec, 2026, 17, 5, 28);
 const wxString title = "Routewarden";
 const wxString none_yet = "No delivery yet";
@@ -30,7 +32,10 @@ tracking_state state_after(const std::vector<report>& reports)
 {
     tracking_state state;
     for (const auto& r : reports)
-        state.take(r.kind, r.number, wxString::FromUTF8(r.text), delivered_at);
+        if (r.kind == workers_down)
+            state.set_workers_down(static_cast<std::size_t>(r.number));
+        else
+            state.take({r.kind, static_cast<std::size_t>(r.number), wxString::FromUTF8(r.text)}, delivered_at);
     return state;
 }
 
@@ -62,8 +67,8 @@ TEST(tracking_state, tooltip_and_failing_follow_the_reports)
         {"three are", {missed, missed, missed}, tip(none_yet, 0, 0, coordinates_down), true},
         {"three in a row only", {missed, missed, answered, missed, missed}, tip(none_yet, 0, 0), false},
         {"an answer ends the failing", {missed, missed, missed, answered}, tip(none_yet, 0, 0), false},
-        {"a worker down", {{tr::workers_down, 2}, {tr::workers_down, 1}}, tip(none_yet, 0, 0), true},
-        {"every worker running again", {{tr::workers_down, 1}, {tr::workers_down, 0}}, tip(none_yet, 0, 0), false},
+        {"a worker down", {{workers_down, 2}, {workers_down, 1}}, tip(none_yet, 0, 0), true},
+        {"every worker running again", {{workers_down, 1}, {workers_down, 0}}, tip(none_yet, 0, 0), false},
         {"both failing: the latest shows", {refused, missed, missed, missed}, tip(none_yet, 0, 0, coordinates_down),
          true},
         {"both failing, the delivery last", {missed, missed, missed, refused},

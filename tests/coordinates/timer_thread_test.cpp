@@ -74,7 +74,7 @@ protected:
 
     static poller_settings settings(unsigned short port, const wxString& device)
     {
-        return {"127.0.0.1", wxString::Format("%u", port), device};
+        return {"127.0.0.1", port, device};
     }
 
     void configure(unsigned short port) { reload(settings(port, "bus-7")); }
@@ -92,16 +92,16 @@ protected:
 
     std::size_t count(wxEventType type, const wxString& fragment) const { return count_in(sink_.events(), type, fragment); }
 
-    static std::size_t reports_in(const std::vector<reported_event>& events, tracking_report kind)
+    static std::size_t reports_in(const std::vector<reported_event>& events, worker_fact::kind kind)
     {
         std::size_t n = 0;
         for (const auto& e : events)
-            n += e.type == EVT_TRACKING_REPORT && e.field == static_cast<int>(kind);
+            n += e.type == EVT_WORKER_FACT && e.field == static_cast<int>(kind);
         return n;
     }
-    std::size_t reports(tracking_report kind) const { return reports_in(sink_.events(), kind); }
+    std::size_t reports(worker_fact::kind kind) const { return reports_in(sink_.events(), kind); }
     // A cycle's reports follow its status text: wait for them rather than count them at once.
-    bool wait_for_reports(tracking_report kind, std::size_t at_least, std::chrono::milliseconds timeout = 10s)
+    bool wait_for_reports(worker_fact::kind kind, std::size_t at_least, std::chrono::milliseconds timeout = 10s)
     {
         return sink_.wait_for([=](const std::vector<reported_event>& events) { return reports_in(events, kind) >= at_least; },
                               timeout);
@@ -117,7 +117,6 @@ TEST_F(poller_test, hands_off_every_answer_but_the_newest)
     coordinate_simulator server(0, simulator_mode::no_data);
     server.script({simulator_mode::data, simulator_mode::data, simulator_mode::data});
     start(server.port());
-    EXPECT_TRUE(sink_.wait_for_text(EVT_LOG_INFO, wxString::Format("Coordinate server: 127.0.0.1:%u", server.port())));
 
     ASSERT_TRUE(wait_for_stored(2));
     ASSERT_TRUE(server.wait_for_requests(4, 5s)); // C and a cycle after it without data
@@ -133,7 +132,7 @@ TEST_F(poller_test, hands_off_every_answer_but_the_newest)
     std::vector<wxString> statuses;
     for (const auto& e : events)
         if (e.type == EVT_STATUS_TEXT) {
-            EXPECT_EQ(e.field, status_field_coordinates);
+            EXPECT_EQ(e.field, coordinates_status);
             statuses.push_back(e.text);
         }
     ASSERT_GE(statuses.size(), 4u);
@@ -193,15 +192,15 @@ TEST_F(poller_test, reconnects_after_the_server_went_away)
     }));
     EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
     // For the tray icon: every cycle without an answer, and the hand-off's count of waiting messages.
-    EXPECT_TRUE(wait_for_reports(tracking_report::coordinates_missed, 3)) << "fewer than three missed cycles reported";
-    EXPECT_TRUE(wait_for_reports(tracking_report::waiting, 3)) << "fewer than three hand-offs reported";
-    EXPECT_EQ(reports(tracking_report::coordinates_answered), 0u);
+    EXPECT_TRUE(wait_for_reports(worker_fact::kind::coordinates_missed, 3)) << "fewer than three missed cycles reported";
+    EXPECT_TRUE(wait_for_reports(worker_fact::kind::waiting, 3)) << "fewer than three hand-offs reported";
+    EXPECT_EQ(reports(worker_fact::kind::coordinates_answered), 0u);
 
     holder.reset();
     server = std::make_unique<coordinate_simulator>(port);
     ASSERT_TRUE(server->wait_for_requests(1, 5s));
     EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
-    EXPECT_TRUE(wait_for_reports(tracking_report::coordinates_answered, 1)) << "no answered cycle reported";
+    EXPECT_TRUE(wait_for_reports(worker_fact::kind::coordinates_answered, 1)) << "no answered cycle reported";
 }
 
 TEST_F(poller_test, a_closing_or_silent_server_fails_the_exchange_and_is_reconnected)
@@ -280,7 +279,6 @@ TEST_F(poller_test, new_settings_take_effect_on_the_next_cycle)
     start(first.port());
     ASSERT_TRUE(first.wait_for_requests(1, 5s));
     configure(second.port());
-    EXPECT_TRUE(sink_.wait_for_text(EVT_LOG_INFO, wxString::Format("Coordinate server: 127.0.0.1:%u", second.port())));
     ASSERT_TRUE(second.wait_for_requests(1, 5s));
     const std::size_t first_requests = first.requests();
     ASSERT_TRUE(second.wait_for_requests(3, 5s));
@@ -350,12 +348,12 @@ TEST_F(poller_test, a_name_lookup_ends_within_the_wait_limit_and_at_stop)
         GTEST_SKIP() << "needs root for a network namespace with a DNS server of its own";
     silent_dns dns;
     ASSERT_TRUE(dns.ok()) << "cannot set up a network namespace whose DNS server is silent";
-    run_with(poller_settings{"coordinates.example", "12500", "bus-7"}, fast);
+    run_with(poller_settings{"coordinates.example", 12500, "bus-7"}, fast);
 
     ASSERT_TRUE(eventually([&] { return dns.asked(); }, 10s)) << "the lookup never asked the DNS server";
     // A cycle each period plus the limit, not each resolver's timeout (10 s here); stopped while
     // the resolver still waits.
-    EXPECT_TRUE(wait_for_reports(tracking_report::coordinates_missed, 3, 5s)) << "cycles waited for the name lookup";
+    EXPECT_TRUE(wait_for_reports(worker_fact::kind::coordinates_missed, 3, 5s)) << "cycles waited for the name lookup";
     const auto started = std::chrono::steady_clock::now();
     stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "stop waited for the name lookup";

@@ -40,6 +40,7 @@
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
 #include "tools/tracking_stub.hpp"
+#include "home_folders.hpp"
 
 extern char** environ;
 
@@ -87,14 +88,14 @@ int run_child(const std::string& run, const std::string& coordinate_port, const 
         return 2;
     // As the window starts them: what the last run left goes into the store first.
     row_printer rows(run);
-    delivery_store store(&rows);
+    delivery_store store(&rows, delivery_folder().GetPath());
     if (const auto opening = store.open_outbox(); !opening.failure.empty()) {
         std::cout << "run " << run << ": " << opening.failure.utf8_string() << std::endl;
         return 3;
     }
     timer_thread poller(&rows, store, child_timing);
     process_messages_thread sender(&rows, store);
-    poller.configure({"127.0.0.1", wxString(coordinate_port), "crash-loop"});
+    poller.configure({"127.0.0.1", static_cast<std::uint16_t>(std::stoi(coordinate_port)), "crash-loop"});
     sender.configure({wxString(service_url), wxString(), "crash-loop"});
     if (poller.Run() != wxTHREAD_NO_ERROR || sender.Run() != wxTHREAD_NO_ERROR)
         return 2;

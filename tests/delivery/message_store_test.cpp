@@ -14,6 +14,7 @@
 #include "event_sink.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
+#include "home_folders.hpp"
 
 namespace fs = std::filesystem;
 using strings = std::vector<std::string>;
@@ -49,7 +50,7 @@ protected:
     // A new store, as at the next start; a zero heal interval tries the outbox at every change.
     delivery_store& restart(std::chrono::steady_clock::duration heal_interval = std::chrono::minutes(1))
     {
-        store_ = std::make_unique<delivery_store>(&sink_, outbox_file_name(), heal_interval);
+        store_ = std::make_unique<delivery_store>(&sink_, delivery_folder().GetPath(), heal_interval);
         return *store_;
     }
 
@@ -92,8 +93,8 @@ TEST_F(message_store_test, a_start_restores_the_newest_ten_in_order_and_wakes_th
     EXPECT_EQ(store.remove_delivered(store.head()->id), 9u);
     EXPECT_EQ(store.messages(), numbered(6, 14));
     EXPECT_EQ(outbox_rows(store), numbered(6, 14));
-    ASSERT_EQ(events_of(EVT_TRACKING_REPORT), 1u);
-    EXPECT_EQ(sink_.events()[0].field, static_cast<int>(tracking_report::dropped));
+    ASSERT_EQ(events_of(EVT_WORKER_FACT), 1u);
+    EXPECT_EQ(sink_.events()[0].field, static_cast<int>(worker_fact::kind::dropped));
     EXPECT_EQ(sink_.events()[0].number, 2);
 
     // An empty outbox: no row to write, nothing to send.
@@ -196,7 +197,7 @@ TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_
         store.hand_off({"two"});
         EXPECT_TRUE(store.durable());
         EXPECT_EQ(sink_.texts(EVT_LOG_INFO), c.infos);
-        EXPECT_EQ(events_of(EVT_TRACKING_REPORT), 2u) << "memory only, and back";
+        EXPECT_EQ(events_of(EVT_WORKER_FACT), 2u) << "memory only, and back";
         EXPECT_EQ(store.messages(), c.rows);
         EXPECT_EQ(outbox_rows(store), c.rows);
         EXPECT_EQ(library.texts, std::vector<wxString>{}) << "the agent would show these in a box";

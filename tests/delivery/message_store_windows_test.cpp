@@ -13,6 +13,7 @@
 #include "event_sink.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
+#include "home_folders.hpp"
 
 namespace fs = std::filesystem;
 
@@ -45,15 +46,15 @@ TEST(message_store_windows_test, a_damaged_outbox_another_program_reads_stays_wh
     // Open as a backup or scanning program has it: reading, and sharing no renaming.
     auto reader = std::make_unique<std::ifstream>(file, std::ios::binary);
 
-    EXPECT_EQ(delivery_store(&sink).open_outbox().failure,
+    EXPECT_EQ(delivery_store(&sink, delivery_folder().GetPath()).open_outbox().failure,
               "Outbox " + path + " cannot be used, messages are kept in memory only: file is not a database");
     EXPECT_EQ(folder_contents(), (std::vector<std::string>{"outbox.sqlite", "outbox.sqlite.stale"}));
     EXPECT_EQ(read_file(file), damaged);
 
     reader.reset();
-    const wxString failure = delivery_store(&sink).open_outbox().failure;
+    const wxString failure = delivery_store(&sink, delivery_folder().GetPath()).open_outbox().failure;
     EXPECT_EQ(failure.rfind("Outbox " + path + " is damaged and was moved aside as ", 0), 0u) << failure;
-    EXPECT_EQ(delivery_store(&sink).open_outbox().failure, "");
+    EXPECT_EQ(delivery_store(&sink, delivery_folder().GetPath()).open_outbox().failure, "");
 }
 
 TEST(message_store_windows_test, keeps_its_rows_under_a_home_folder_named_in_cyrillic)
@@ -66,7 +67,7 @@ TEST(message_store_windows_test, keeps_its_rows_under_a_home_folder_named_in_cyr
     ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
 
     event_sink sink;
-    delivery_store store(&sink);
+    delivery_store store(&sink, delivery_folder().GetPath());
     EXPECT_EQ(store.open_outbox().failure, "");
     store.hand_off({"kept"});
     EXPECT_EQ(outbox_rows(store), std::vector<std::string>{"kept"});

@@ -18,6 +18,7 @@
 #include "eventually.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
+#include "home_folders.hpp"
 
 namespace fs = std::filesystem;
 
@@ -116,7 +117,7 @@ TEST_F(outbox_storage_test, a_disk_that_fills_during_the_run_gives_one_row_loses
 {
     event_sink sink;
     // Longer than the filling takes: the disk stays full meanwhile.
-    delivery_store store(&sink, outbox_file_name(), std::chrono::seconds(2));
+    delivery_store store(&sink, delivery_folder().GetPath(), std::chrono::seconds(2));
     ASSERT_EQ(store.open_outbox().failure, "");
     std::vector<std::string> produced;
     for (int i = 0; i < 30; ++i) {

@@ -20,6 +20,7 @@
 #include "temp_home.hpp"
 #include "tools/tracking_stub.hpp"
 #include "worker_fixture.hpp"
+#include "home_folders.hpp"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -79,7 +80,7 @@ protected:
         static const char* const kinds[] = {"delivered", "delivery_failed", "waiting", "dropped"};
         std::vector<wxString> found;
         for (const auto& e : sink_.events())
-            if (e.type == EVT_TRACKING_REPORT)
+            if (e.type == EVT_WORKER_FACT)
                 found.push_back(wxString::Format("%s %ld '%s'", kinds[e.field], e.number, e.text));
         return found;
     }
@@ -93,7 +94,6 @@ TEST_F(sender_test, posts_oldest_first_and_keeps_the_rejected_one_and_what_follo
     tracking_stub stub;
     stub.script({reply("accept"), reply("reject 42 position out of line")});
     start(stub.url());
-    EXPECT_TRUE(sink_.wait_for_text(EVT_LOG_INFO, "Service address: " + stub.url()));
 
     produce({"one\n", "two\n", "three\n"});
     ASSERT_TRUE(wait_for_error(" position out of line"));
@@ -105,7 +105,7 @@ TEST_F(sender_test, posts_oldest_first_and_keeps_the_rejected_one_and_what_follo
               (std::vector<wxString>{"Messages in queue: 3 sent: 0", "Messages in queue: 2 sent: 1"}));
     for (const auto& e : sink_.events()) {
         if (e.type == EVT_STATUS_TEXT) {
-            EXPECT_EQ(e.field, status_field_delivery);
+            EXPECT_EQ(e.field, delivery_status);
         }
     }
 
@@ -118,7 +118,7 @@ TEST_F(sender_test, posts_oldest_first_and_keeps_the_rejected_one_and_what_follo
     EXPECT_EQ(texts(EVT_LOG_ERROR).size(), 1u);
     // What the tray icon tells: each delivery with the messages still waiting, and the failure.
     ASSERT_TRUE(sink_.wait_for([](const std::vector<reported_event>& events) {
-        return !events.empty() && events.back().type == EVT_TRACKING_REPORT && events.back().number == 0;
+        return !events.empty() && events.back().type == EVT_WORKER_FACT && events.back().number == 0;
     }));
     EXPECT_EQ(reports(), (std::vector<wxString>{"delivered 2 ''", "delivery_failed 0 ' position out of line'",
                                                 "delivered 1 ''", "delivered 0 ''"}));

@@ -126,7 +126,7 @@ TEST(log_files, clean_up_runs_at_once_and_then_every_period_sparing_the_current_
 TEST(log_files, prepare_creates_the_folder_with_its_parents)
 {
     temp_home home;
-    const wxFileName file = prepare_log_file();
+    const wxFileName file = prepare_log_file(home.path_of("Quillbank/log"));
 
     EXPECT_EQ(file.GetPath(), wxString(home.path_of("Quillbank/log")));
     EXPECT_TRUE(wxFileName::DirExists(file.GetPath()));
@@ -140,7 +140,7 @@ TEST(log_files, prepare_fails_with_the_folder_in_the_message)
     temp_home home;
     std::ofstream(fs::path(home.path()) / "Quillbank") << "a file where the folder belongs";
     try {
-        prepare_log_file();
+        prepare_log_file(home.path_of("Quillbank/log"));
         FAIL() << "no error";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), "Error creating log dir [" + home.path_of("Quillbank/log") + "]");

@@ -1,3 +1,4 @@
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@
 
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
+#include "log/running_log.hpp"
 #include "file_text.hpp"
 #include "temp_home.hpp"
 
@@ -63,8 +65,9 @@ protected:
     wxEventLoopActivator active_loop{&loop};
     temp_home home;
     std::string path = home.path() + "/run.html";
+    std::unique_ptr<running_log> log = std::make_unique<running_log>(wxFileName(path));
     wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "log");
-    log_viewer* view = new log_viewer(frame, wxFileName(path));
+    log_viewer* view = new log_viewer(frame, *log);
 };
 
 }  // namespace
@@ -80,7 +83,7 @@ TEST_F(log_viewer_test, page_and_file_hold_the_header_and_rows_in_call_order)
     log_info(L"<b>три</b>");
     const std::string text = file_text(path);
     EXPECT_EQ(view->page_source().utf8_string(), text);
-    const auto one = text.find("'blue'>one<"), two = text.find("'red'>two<"), three = text.find(u8"'blue'><b>три</b><");
+    const auto one = text.find("'blue'>one<"), two = text.find("'red'>two<"), three = text.find(u8"'blue'>&lt;b&gt;три&lt;/b&gt;<");
     ASSERT_NE(three, std::string::npos);
     EXPECT_LT(one, two);
     EXPECT_LT(two, three);
@@ -89,16 +92,17 @@ TEST_F(log_viewer_test, page_and_file_hold_the_header_and_rows_in_call_order)
     EXPECT_TRUE(shows(view, 3));
 }
 
-TEST_F(log_viewer_test, streams_return_to_their_earlier_buffers_when_the_view_goes)
+TEST_F(log_viewer_test, streams_return_to_their_earlier_buffers_when_the_log_goes)
 {
     view->Destroy();
+    log.reset();
     std::wstringbuf earlier_out, earlier_err;
     std::wstreambuf* original_out = std::wcout.rdbuf(&earlier_out);
     std::wstreambuf* original_err = std::wcerr.rdbuf(&earlier_err);
-    view = new log_viewer(frame, wxFileName(path));
+    log = std::make_unique<running_log>(wxFileName(path));
     log_info("in");
     log_error("side");
-    view->Destroy();
+    log.reset();
     std::wcout << L"out";
     std::wcerr << L"err";
     std::wcout.rdbuf(original_out);
@@ -142,12 +146,15 @@ TEST_F(log_viewer_test, follows_new_rows_only_while_the_newest_is_in_sight)
 TEST_F(log_viewer_test, keeps_the_newest_rows_and_shifts_the_rows_in_sight_the_selection_and_the_heights)
 {
     delete view;  // at once: the frame lays out its only child
-    view = new log_viewer(frame, wxFileName(path), 60);
+    log.reset();
+    log = std::make_unique<running_log>(wxFileName(path), 60);
+    view = new log_viewer(frame, *log);
     frame->SendSizeEvent();
-    // Every third row is three lines high, so a height left at its old position shows.
-    const auto write = [](int from, int to) {
+    // Every third row wraps to several lines, so a height left at its old position shows.
+    const wxString long_text = wxString('x', 40) + wxString(" tall", 60);
+    const auto write = [&](int from, int to) {
         for (int n = from; n < to; ++n)
-            log_info(wxString::Format(n % 3 == 0 ? "row %d<br>tall<br>tall" : "row %d", n));
+            log_info(wxString::Format("row %d", n) + (n % 3 == 0 ? long_text : wxString()));
     };
     const auto caught_up = [&](std::size_t dropped) {
         return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; });
@@ -172,7 +179,7 @@ TEST_F(log_viewer_test, rows_written_before_the_window_was_ever_shown_appear_wit
 {
     view->Destroy();
     wxFrame hidden(nullptr, wxID_ANY, "hidden", wxDefaultPosition, wxSize(600, 400));
-    auto* hidden_view = new log_viewer(&hidden, wxFileName(path));
+    auto* hidden_view = new log_viewer(&hidden, *log);
     for (int i = 0; i < 100; ++i)
         log_info(wxString::Format("hidden %d", i));
     ASSERT_TRUE(shows(hidden_view, 100));

@@ -2,14 +2,36 @@
 
 #include <memory>
 
+#include "app/status_texts.hpp"
+#include "log/log_rows.hpp"
+#include "worker_base/thread_events.hpp"
+
+event_sink::event_sink()
+{
+    set_row_target(this);
+}
+
+event_sink::~event_sink()
+{
+    set_row_target(nullptr);
+}
+
 void event_sink::QueueEvent(wxEvent* event)
 {
     std::unique_ptr<wxEvent> owned(event);
-    auto* thread_event = dynamic_cast<wxThreadEvent*>(event);
+    const auto& thread_event = static_cast<const wxThreadEvent&>(*event);
+    reported_event reported{event->GetEventType(), thread_event.GetString().Clone(), 0, 0};
+    if (reported.type == EVT_STATUS_TEXT) {
+        const status_fact status = status_of(thread_event);
+        reported.field = static_cast<int>(status.index());
+        reported.text = std::visit([](const auto& fact) { return status_text(fact); }, status);
+    } else if (reported.type == EVT_WORKER_FACT) {
+        const worker_fact fact = fact_of(thread_event);
+        reported = {reported.type, fact.text, static_cast<int>(fact.what), static_cast<long>(fact.count)};
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back({event->GetEventType(), thread_event ? thread_event->GetString().Clone() : wxString(),
-                           thread_event ? thread_event->GetInt() : 0, thread_event ? thread_event->GetExtraLong() : 0});
+        events_.push_back(reported);
     }
     changed_.notify_all();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Stands where the main window stands for a worker: it receives the queued thread events and
-// lets a test wait for them.
+// Stands where the agent stands for a worker: it receives the queued thread events and lets a
+// test wait for them.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -9,15 +9,25 @@
 
 #include <wx/event.h>
 
+#include "log/log_rows.hpp"
+#include "worker_base/thread_events.hpp"
+
+// A status event's field: which of the two kinds of status fact it carries.
+enum reported_status { delivery_status = 0, coordinates_status = 1 };
+
 struct reported_event {
     wxEventType type;
-    wxString text;
-    int field;
-    long number; // the extra long: a tracking report's number
+    wxString text; // a row's text, a status as the status bar shows it, or a worker fact's text
+    int field;     // a status's reported_status, or a worker fact's kind
+    long number;   // a worker fact's count
 };
 
+// Where log_info and log_error send the rows of other threads while it lives, too.
 class event_sink : public wxEvtHandler {
 public:
+    event_sink();
+    ~event_sink() override;
+
     void QueueEvent(wxEvent* event) override;
 
     std::vector<reported_event> events() const;

@@ -5,6 +5,7 @@
 
 #include "delivery/delivery_store.hpp"
 #include "delivery/outbox.hpp"
+#include "home_folders.hpp"
 
 inline std::vector<std::string> outbox_rows(delivery_store& store)
 {

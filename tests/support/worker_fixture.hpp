@@ -8,6 +8,7 @@
 
 #include "event_sink.hpp"
 #include "shared_store.hpp"
+#include "home_folders.hpp"
 
 template <class Worker> class worker_fixture : public testing::Test {
 protected:
@@ -36,10 +37,10 @@ protected:
     template <class Values> void reload(Values values) { worker_->configure(std::move(values)); }
 
     // A new, empty store; the worker must be stopped.
-    void fresh_store() { store_ = std::make_unique<delivery_store>(&sink_); }
+    void fresh_store() { store_ = std::make_unique<delivery_store>(&sink_, delivery_folder().GetPath()); }
     std::vector<std::string> stored_messages() { return store_->messages(); }
 
     event_sink sink_;
-    std::unique_ptr<delivery_store> store_ = std::make_unique<delivery_store>(&sink_);
+    std::unique_ptr<delivery_store> store_ = std::make_unique<delivery_store>(&sink_, delivery_folder().GetPath());
     std::unique_ptr<Worker> worker_;
 };
