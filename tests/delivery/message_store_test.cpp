@@ -12,6 +12,7 @@
 #include "worker_base/thread_events.hpp"
 
 #include "event_sink.hpp"
+#include "numbered.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 
@@ -19,14 +20,6 @@ namespace fs = std::filesystem;
 using strings = std::vector<std::string>;
 
 namespace {
-strings numbered(int from, int to)
-{
-    strings messages;
-    for (int i = from; i <= to; ++i)
-        messages.push_back("message " + std::to_string(i));
-    return messages;
-}
-
 std::string outbox_path()
 {
     return outbox_file_name().GetFullPath().ToStdString(wxConvUTF8);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "delivery/outbox.hpp"
+#include "numbered.hpp"
 #include "temp_home.hpp"
 
 namespace fs = std::filesystem;
@@ -19,14 +20,6 @@ std::string read_file(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-strings numbered(int from, int to)
-{
-    strings messages;
-    for (int i = from; i <= to; ++i)
-        messages.push_back("message " + std::to_string(i));
-    return messages;
 }
 
 class outbox_test : public testing::Test {

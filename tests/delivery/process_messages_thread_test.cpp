@@ -16,6 +16,7 @@
 #include "delivery/debug_dumps.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "eventually.hpp"
+#include "numbered.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 #include "tools/tracking_stub.hpp"
@@ -281,10 +282,7 @@ TEST_F(sender_test, an_answer_past_the_bounds_fails_and_the_message_goes_on_the_
 TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
 {
     start("http://127.0.0.1:1/objects");
-    std::vector<std::string> twelve;
-    for (int i = 1; i <= 12; ++i)
-        twelve.push_back("message " + std::to_string(i) + "\n");
-    produce(twelve);
+    produce(numbered(1, 12, "\n"));
     ASSERT_TRUE(wait_for_error("Couldn't connect to server"));
     ASSERT_TRUE(eventually([this] { return stored_messages().size() == 10; }, 5s));
     EXPECT_EQ(stored_messages().front(), "message 3\n");
@@ -296,32 +294,26 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
 TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim_drops)
 {
     temp_home home;
-    const auto numbered = [](int from, int to) {
-        std::vector<std::string> messages;
-        for (int i = from; i <= to; ++i)
-            messages.push_back("message " + std::to_string(i) + "\n");
-        return messages;
-    };
     tracking_stub stub;
     stub.script({reply("accept"), reply("reject 42 not now")});
     fresh_store(); // its outbox in the new home
     ASSERT_EQ(store_->open_outbox().failure, "");
     start(stub.url());
-    produce(numbered(1, 3));
+    produce(numbered(1, 3, "\n"));
     ASSERT_TRUE(wait_for_error(" not now"));
     stop();
-    EXPECT_EQ(outbox_rows(*store_), numbered(2, 3));
+    EXPECT_EQ(outbox_rows(*store_), numbered(2, 3, "\n"));
 
     // Restarted with what was left; the service now rejects everything.
     stub.set_reply(reply("reject 42 still not"));
     fresh_store();
     ASSERT_EQ(store_->open_outbox().restored, 2u);
     start(stub.url());
-    produce(numbered(4, 13));
+    produce(numbered(4, 13, "\n"));
     ASSERT_TRUE(eventually([this] { return stored_messages().size() == 10; }, 10s));
     stop();
-    EXPECT_EQ(stored_messages(), numbered(4, 13));
-    EXPECT_EQ(outbox_rows(*store_), numbered(4, 13));
+    EXPECT_EQ(stored_messages(), numbered(4, 13, "\n"));
+    EXPECT_EQ(outbox_rows(*store_), numbered(4, 13, "\n"));
 }
 
 TEST_F(sender_test, uses_the_proxy_only_while_one_is_configured)
