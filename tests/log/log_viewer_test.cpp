@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -12,37 +12,28 @@
 #include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/image.h>
-#include <wx/time.h>
 #include <wx/utils.h>
 
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
+#include "eventually.hpp"
 #include "file_text.hpp"
 #include "temp_home.hpp"
 
+using namespace std::chrono_literals;
+
 namespace {
 
+// Runs what the event loop holds: the view catches up on a timer.
 void settle()
 {
     wxTheApp->ProcessPendingEvents();
     wxYield();
 }
 
-// Runs the event loop until the condition holds (the view catches up after a short delay).
-bool eventually(const std::function<bool()>& condition)
-{
-    const wxLongLong deadline = wxGetLocalTimeMillis() + 5000;
-    while (!condition() && wxGetLocalTimeMillis() < deadline) {
-        settle();
-        wxMilliSleep(5);
-    }
-    settle();
-    return condition();
-}
-
 bool shows(log_viewer* view, std::size_t count)
 {
-    return eventually([&] { return view->GetItemCount() == count; });
+    return eventually([&] { return view->GetItemCount() == count; }, 5s, settle);
 }
 
 class log_viewer_test : public testing::Test {
@@ -150,7 +141,7 @@ TEST_F(log_viewer_test, keeps_the_newest_rows_and_shifts_the_rows_in_sight_the_s
             log_info(wxString::Format(n % 3 == 0 ? "row %d<br>tall<br>tall" : "row %d", n));
     };
     const auto caught_up = [&](std::size_t dropped) {
-        return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; });
+        return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; }, 5s, settle);
     };
     write(0, 100);
     ASSERT_TRUE(caught_up(40)) << "shows " << view->GetItemCount() << " rows after dropping " << view->dropped_rows();
@@ -178,7 +169,7 @@ TEST_F(log_viewer_test, rows_written_before_the_window_was_ever_shown_appear_wit
     ASSERT_TRUE(shows(hidden_view, 100));
     hidden.Show();
     // The window gets its size some turns of the loop later, later still under load.
-    EXPECT_TRUE(eventually([&] { return hidden_view->GetVisibleRowsEnd() == 100u; }))
+    EXPECT_TRUE(eventually([&] { return hidden_view->GetVisibleRowsEnd() == 100u; }, 5s, settle))
         << "the newest row is not in sight once shown: rows end at " << hidden_view->GetVisibleRowsEnd();
     EXPECT_GT(hidden_view->GetVisibleRowsBegin(), 0u);
 }
@@ -211,8 +202,8 @@ TEST_F(log_viewer_test, rows_are_painted_in_their_colours)
 {
     EXPECT_EQ(pixels_like(view, *wxBLUE), 0);
     log_info("information");
-    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxBLUE) > 20; }));
+    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxBLUE) > 20; }, 5s, settle));
     EXPECT_EQ(pixels_like(view, *wxRED), 0);
     log_error("error");
-    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxRED) > 20; }));
+    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxRED) > 20; }, 5s, settle));
 }
