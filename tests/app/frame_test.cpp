@@ -1,7 +1,5 @@
 // The main window inside the test process, on the desktop that the test runs on: what the
 // workers' thread events and a throwing event handler leave in the log and the status bar.
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -12,6 +10,7 @@
 
 #include "app/application.hpp"
 #include "app/routewarden_frame.hpp"
+#include "file_contents.hpp"
 #include "temp_home.hpp"
 #include "worker_base/thread_events.hpp"
 #include "worker_base/worker_thread.hpp"
@@ -34,10 +33,7 @@ struct frame_test : testing::Test {
         wxArrayString files;
         wxDir::GetAllFiles(wxString(home.path() + "/Quillbank/log"), &files);
         EXPECT_EQ(files.size(), 1u);
-        std::ifstream in(files.empty() ? std::string() : files[0].ToStdString());
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return files.empty() ? std::string() : file_text(fs_path(files[0]));
     }
 };
 }

@@ -1,7 +1,5 @@
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +9,7 @@
 #include "app/presets.hpp"
 #include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
+#include "file_contents.hpp"
 #include "temp_home.hpp"
 
 namespace {
@@ -197,17 +196,14 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
         const wxFileName file = settings_file_name();
         ASSERT_TRUE(create_settings_folder(file));
         if (c.file)
-            std::ofstream(file.GetFullPath().ToStdString(), std::ios::binary) << *c.file;
+            write_file(fs_path(file), *c.file);
 
         const preset_defaults presets = apply_presets(reader(c.presets));
         const managed_policy policy = read_managed_policy(reader(c.policy));
         const auto config = open_settings(file, presets.defaults);
         const resolved_settings resolved = resolve_settings(policy, *config, presets.defaults);
 
-        std::ifstream in(file.GetFullPath().ToStdString());
-        std::ostringstream written;
-        written << in.rdbuf();
-        EXPECT_EQ(written.str(), c.file_after);
+        EXPECT_EQ(file_text(fs_path(file)), c.file_after);
         EXPECT_EQ((resolved.poller.address + ":" + resolved.poller.port).utf8_string(), c.coordinates);
         EXPECT_EQ(resolved.sender.tracking_server_address.utf8_string(), c.service);
         EXPECT_EQ(resolved.sender.debug, c.debug);

@@ -26,6 +26,7 @@
 #include "coordinates/timer_thread.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "eventually.hpp"
+#include "file_contents.hpp"
 #include "formats/coordinate_codec.hpp"
 #include "formats/tracking_message.hpp"
 #include "shared_store.hpp"
@@ -310,7 +311,7 @@ class silent_dns {
 public:
     silent_dns()
     {
-        std::ofstream(home_.path_of("resolv.conf")) << "nameserver 127.0.0.1\n";
+        write_file(home_.path_of("resolv.conf"), "nameserver 127.0.0.1\n");
         home_net_ = open("/proc/thread-self/ns/net", O_RDONLY);
         home_mounts_ = open("/proc/thread-self/ns/mnt", O_RDONLY);
         boost::system::error_code error;

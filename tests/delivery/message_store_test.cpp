@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "worker_base/thread_events.hpp"
 
 #include "event_sink.hpp"
+#include "file_contents.hpp"
 #include "numbered.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
@@ -111,7 +111,7 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
         fs::remove(fs::u8path(outbox_path()));
         std::unique_ptr<outbox> holder;
         if (bad.corrupt) {
-            std::ofstream(fs::u8path(outbox_path()), std::ios::binary) << damaged;
+            write_file(fs::u8path(outbox_path()), damaged);
         } else {
             holder = std::make_unique<outbox>(outbox_path());
             holder->append("left by the run before");
@@ -138,18 +138,17 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
         EXPECT_EQ(outbox_rows(*store_), strings{"kept on disk"});
     }
     std::vector<std::string> aside;
-    for (const auto& entry : fs::directory_iterator(fs::u8path(delivery_folder().GetFullPath().ToStdString(wxConvUTF8))))
+    for (const auto& entry : fs::directory_iterator(fs_path(delivery_folder())))
         if (entry.path().filename().u8string().rfind("outbox.sqlite.corrupt-", 0) == 0)
             aside.push_back(entry.path().u8string());
     ASSERT_EQ(aside.size(), 1u);
-    std::ifstream in(fs::u8path(aside[0]), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+    EXPECT_EQ(file_bytes(fs::u8path(aside[0])), damaged);
 }
 
 TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_and_is_trusted_at_the_next_start)
 {
     const wxString used_again = "Outbox " + outbox_file_name().GetFullPath() + " is used again";
-    const fs::path folder = fs::u8path(delivery_folder().GetFullPath().utf8_string());
+    const fs::path folder = fs_path(delivery_folder());
     const fs::path mark = fs::u8path(outbox_path() + ".stale");
     const strings all = {"left by the run before", "one", "two"}, made = {"one", "two"};
     struct heal_case {

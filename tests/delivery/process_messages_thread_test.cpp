@@ -2,8 +2,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "delivery/debug_dumps.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "eventually.hpp"
+#include "file_contents.hpp"
 #include "numbered.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
@@ -31,12 +30,6 @@ stub_reply reply(const std::string& command)
     stub_reply parsed;
     EXPECT_TRUE(parse_stub_reply(command, parsed)) << command;
     return parsed;
-}
-
-std::string read_file(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class sender_test : public worker_fixture<process_messages_thread> {
@@ -69,7 +62,7 @@ protected:
         std::vector<std::string> contents;
         if (fs::exists(dumps))
             for (const auto& entry : fs::directory_iterator(dumps))
-                contents.push_back(entry.path().filename().string().substr(0, 4) + read_file(entry.path()));
+                contents.push_back(entry.path().filename().string().substr(0, 4) + file_bytes(entry.path()));
         std::sort(contents.begin(), contents.end());
         return contents;
     }
@@ -198,11 +191,10 @@ TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failure
 
     // A verbose rejection: the row keeps the reason's first 500 characters, the dump all of it.
     // Only the newest dump pairs stay; other files in the folder are not touched.
-    fs::create_directories(dumps);
     for (int stamp = 1; stamp <= 100; ++stamp)
         for (const char* kind : {"msg_", "res_"})
-            std::ofstream(dumps / (kind + std::to_string(stamp) + ".json")) << "old";
-    std::ofstream(dumps / "msg_notes.json") << "kept";
+            write_file(dumps / (kind + std::to_string(stamp) + ".json"), "old");
+    write_file(dumps / "msg_notes.json", "kept");
     const std::string reason(60000, 'r');
     stub.set_reply(reply("reject 17 " + reason));
     start(stub.url(), "bus-7", true);
@@ -232,7 +224,7 @@ TEST(debug_dumps, pairs_within_one_second_and_after_the_clock_went_back_are_kept
     std::vector<std::string> messages;
     for (const wxFileName& file : newest_dump_files(delivery_folder(), max_kept_dump_pairs + 1))
         if (file.GetFullName().StartsWith("msg_"))
-            messages.push_back(read_file(fs::u8path(file.GetFullPath().utf8_string())));
+            messages.push_back(file_bytes(fs_path(file)));
     ASSERT_EQ(messages.size(), max_kept_dump_pairs);
     EXPECT_EQ(messages.front(), std::to_string(max_kept_dump_pairs + 1)) << "the newest pair was deleted at once";
     EXPECT_EQ(messages.back(), "2");

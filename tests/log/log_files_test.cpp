@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 
@@ -11,6 +10,7 @@
 #include <wx/filefn.h>
 #include <wx/utils.h>
 
+#include "file_contents.hpp"
 #include "log/log_cleanup.hpp"
 #include "log/log_files.hpp"
 #include "temp_home.hpp"
@@ -21,7 +21,7 @@ namespace {
 
 void touch(const fs::path& path, const wxDateTime& changed)
 {
-    std::ofstream(path) << "x";
+    write_file(path, "x");
     ASSERT_TRUE(wxFileName(path.string()).SetTimes(nullptr, &changed, nullptr));
 }
 
@@ -36,7 +36,7 @@ TEST(log_files, name_runs_time_and_process_together_matches_the_pattern_and_take
         EXPECT_FALSE(wxMatchWild(log_file_pattern, other)) << other;
     // A name already taken gives way to the next free second.
     temp_home home;
-    std::ofstream(home.path_of(log_file_name(100, 7).ToStdString()));
+    write_file(home.path_of(log_file_name(100, 7).ToStdString()), "");
     fs::create_directory(home.path_of(log_file_name(101, 7).ToStdString()));
     EXPECT_EQ(free_log_file(home.path(), 100, 7), wxFileName(home.path(), log_file_name(102, 7)));
     EXPECT_EQ(free_log_file(home.path(), 100, 8), wxFileName(home.path(), log_file_name(100, 8))) << "another process";
@@ -138,7 +138,7 @@ TEST(log_files, prepare_creates_the_folder_with_its_parents)
 TEST(log_files, prepare_fails_with_the_folder_in_the_message)
 {
     temp_home home;
-    std::ofstream(fs::path(home.path()) / "Quillbank") << "a file where the folder belongs";
+    write_file(home.path_of("Quillbank"), "a file where the folder belongs");
     try {
         prepare_log_file();
         FAIL() << "no error";

@@ -14,10 +14,10 @@
 #include <wx/image.h>
 #include <wx/utils.h>
 
+#include "eventually.hpp"
+#include "file_contents.hpp"
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
-#include "eventually.hpp"
-#include "file_text.hpp"
 #include "temp_home.hpp"
 
 using namespace std::chrono_literals;
