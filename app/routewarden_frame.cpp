@@ -24,10 +24,10 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     : wxFrame(nullptr, wxID_ANY, title, position, size, frame_style),
       agent_(std::make_unique<tracking_agent>(user_folders(), timing))
 {
-    tray_icon_ = std::make_unique<taskbar_icon>(
-        GetTitle(), agent_->tracking(),
-        tray_commands{[this] { return IsShown(); }, [this] { show_and_raise(); }, [this] { Hide(); },
-                      [this] { show_options(); }, [this] { exit_program(); }});
+    tray_icon_ = std::make_unique<taskbar_icon>(GetTitle(), agent_->tracking(),
+                                                tray_commands{[this] { return IsShown(); },
+                                                              [this] { show_and_raise(); }, [this] { Hide(); },
+                                                              [this] { show_options(); }, [this] { exit_program(); }});
     agent_->subscribe(tray_icon_.get());
     agent_->subscribe(this);
     create_menu_and_status_bar();
@@ -38,9 +38,12 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
 
     Bind(wxEVT_ICONIZE, [this](wxIconizeEvent& event) { Show(!event.IsIconized()); });
     Bind(wxEVT_CLOSE_WINDOW, &routewarden_frame::on_close, this);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { show_options(); }, wxID_PREFERENCES);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { save_diagnostics(); }, id_save_diagnostics);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { exit_program(); }, wxID_EXIT);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { show_options(); }, wxID_PREFERENCES);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { save_diagnostics(); }, id_save_diagnostics);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { exit_program(); }, wxID_EXIT);
     agent_->start();
 }
 

@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 #include <wx/intl.h>
 #include <wx/utils.h>
+#include <wx/versioninfo.h>
 
 #include "app/diagnostics.hpp"
 #include "app/platform.hpp"
@@ -29,6 +30,12 @@ constexpr int policy_period_ms = 60 * 1000;
 constexpr int policy_confirm_ms = 2000;
 // How soon a worker that is down is started again.
 constexpr int restart_delay_ms = 60 * 1000;
+
+// The toolkit's own call for this lives in its GUI library.
+wxString toolkit_version()
+{
+    return wxVersionInfo("wxWidgets", wxMAJOR_VERSION, wxMINOR_VERSION, wxRELEASE_NUMBER).GetVersionString();
+}
 
 template <class Worker> void stop_and_drop(std::unique_ptr<Worker>& worker)
 {
@@ -154,7 +161,7 @@ void tracking_agent::show_tracking()
 
 void tracking_agent::write_start_rows()
 {
-    log_info(wxGetLibraryVersionInfo().GetVersionString());
+    log_info(toolkit_version());
     log_info(curl_version());
     log_info(wxString::Format("%s (%s)", wxGetHostName(), wxGetOsDescription()));
 }
@@ -250,8 +257,9 @@ void tracking_agent::save_diagnostics(const wxString& folder)
     for (const managed_policy::value& value : policy_.in_force().values)
         values.push_back({value.key, value.text, "managed policy"});
     values.insert(values.end(), preset_rows_.begin(), preset_rows_.end());
-    const diagnostics_content content{log_->page().current_file(), settings_file(), wxFileName::DirName(folders_.delivery),
-                                      values, store_->messages().size(), store_->durable()};
+    const diagnostics_content content{
+        log_->page().current_file(), settings_file(),  wxFileName::DirName(folders_.delivery), values,
+        store_->messages().size(),   store_->durable()};
     const diagnostics_outcome outcome = ::save_diagnostics(folder, content, wxDateTime::Now());
     if (outcome.failure.empty())
         log_info(wxString::Format(_("Diagnostics saved: %s"), outcome.zip.GetFullPath()));

@@ -31,7 +31,7 @@ void timer_thread::tick()
     if (take_settings())
         client_.close();
     if (settings_.device.empty()) {
-        queue_status(owner_, coordinate_status{coordinate_status::kind::no_device});
+        queue_status(owner_, coordinate_status{coordinate_status::kind::no_device, {}, {}});
     } else {
         poll(settings_);
         hand_off();
@@ -73,8 +73,8 @@ void timer_thread::take_answer(const answer_buffer& buffer, const wxString& devi
     pending_records_.push_back(*record);
     newest_taken_ = std::chrono::steady_clock::now();
     queue_status(owner_, coordinate_status{coordinate_status::kind::position, peer_name_text(record->direction),
-                                           peer_name_text(record->railway_desc), record->rail_km,
-                                           answer_metres(buffer), record->y_coord, record->x_coord});
+                                           peer_name_text(record->railway_desc), record->rail_km, answer_metres(buffer),
+                                           record->y_coord, record->x_coord});
 }
 
 void timer_thread::repeat_check()

@@ -118,7 +118,6 @@ void process_messages_thread::send_pending_messages()
     }
 }
 
-
 CURLcode process_messages_thread::send_head_message(const std::string& message)
 {
     answer_.clear();
@@ -146,6 +145,6 @@ CURLcode process_messages_thread::send_head_message(const std::string& message)
 void process_messages_thread::save_debug_dump(const std::string& message, const std::string& answer)
 {
     // Of an oversized answer, the bytes up to the cap.
-    save_dump_pair(store_.folder(), static_cast<std::size_t>(std::time(nullptr)), message,
+    save_dump_pair(wxFileName::DirName(store_.folder()), static_cast<std::size_t>(std::time(nullptr)), message,
                    answer.substr(0, max_answer_bytes));
 }

@@ -8,6 +8,12 @@ namespace answer_layout {
 constexpr std::size_t request_size = 64;
 constexpr std::size_t buffer_size = 1024;
 
+// The request's fields.
+constexpr char request_mark[] = "CXQUEST2"; // at 0, without its terminator
+constexpr std::size_t request_zero = 8;     // uint32, 0
+constexpr std::size_t request_value = 12;   // float32 bits
+constexpr std::size_t request_one = 16;     // uint32, 1
+
 constexpr std::size_t data_flag = 12;
 constexpr std::size_t km = 21;             // int32
 constexpr std::size_t metres = 25;         // float32

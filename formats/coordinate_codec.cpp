@@ -17,8 +17,7 @@ constexpr const char* build_number = "650";
 constexpr double pi = 3.141592653589793;
 
 // Numbers on the wire are little-endian whatever the host is.
-template <typename Unsigned>
-Unsigned read_unsigned(const answer_buffer& buffer, std::size_t offset)
+template <typename Unsigned> Unsigned read_unsigned(const answer_buffer& buffer, std::size_t offset)
 {
     Unsigned value = 0;
     for (std::size_t i = sizeof(Unsigned); i-- > 0;)
@@ -47,8 +46,7 @@ double read_float64(const answer_buffer& buffer, std::size_t offset)
     return value;
 }
 
-template <typename Unsigned>
-void write_unsigned(coordinate_request& request, std::size_t offset, Unsigned value)
+template <typename Unsigned> void write_unsigned(coordinate_request& request, std::size_t offset, Unsigned value)
 {
     for (std::size_t i = 0; i < sizeof(Unsigned); ++i)
         request[offset + i] = static_cast<unsigned char>(value >> (8 * i));
@@ -93,13 +91,13 @@ void stamp_clock(position_record& record, std::time_t now)
 coordinate_request build_request(double request_value)
 {
     coordinate_request request{};
-    std::memcpy(request.data(), "CXQUEST2", 8);
-    write_unsigned<std::uint32_t>(request, 8, 0);
+    std::memcpy(request.data(), answer_layout::request_mark, sizeof answer_layout::request_mark - 1);
+    write_unsigned<std::uint32_t>(request, answer_layout::request_zero, 0);
     const float narrowed = static_cast<float>(request_value);
     std::uint32_t bits;
     std::memcpy(&bits, &narrowed, sizeof bits);
-    write_unsigned(request, 12, bits);
-    write_unsigned<std::uint32_t>(request, 16, 1);
+    write_unsigned(request, answer_layout::request_value, bits);
+    write_unsigned<std::uint32_t>(request, answer_layout::request_one, 1);
     return request;
 }
 
@@ -108,8 +106,7 @@ float answer_metres(const answer_buffer& buffer)
     return read_float32(buffer, answer_layout::metres);
 }
 
-boost::optional<position_record> decode_answer(const answer_buffer& buffer, const wxString& device,
-                                               std::time_t now)
+boost::optional<position_record> decode_answer(const answer_buffer& buffer, const wxString& device, std::time_t now)
 {
     using namespace answer_layout;
     if (buffer[data_flag] == 0)

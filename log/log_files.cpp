@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr long retention_seconds = 604800;
+constexpr long retention_seconds = 7 * 24 * 60 * 60;
 
-}  // namespace
+} // namespace
 
 const wxString log_file_pattern = "routewarden[*].html";
 
@@ -38,7 +38,7 @@ wxFileName new_log_file(const wxString& folder)
 
 wxFileName prepare_log_file(const wxString& folder)
 {
-    const wxLogNull reported_below;  // the toolkit's own message would come on top of ours
+    const wxLogNull reported_below; // the toolkit's own message would come on top of ours
     if (!wxFileName::DirExists(folder) && !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL))
         throw std::runtime_error(wxString::Format(_("Error creating log dir [%s]"), folder).ToStdString(wxConvUTF8));
     return new_log_file(folder);
@@ -52,7 +52,7 @@ void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFi
 void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep,
                      const std::function<wxDateTime()>& now)
 {
-    const wxLogNull silent;  // failures here are not reported
+    const wxLogNull silent; // failures here are not reported
     wxArrayString files;
     // Plain, visible files of this folder only: no wxDIR_DIRS, no wxDIR_HIDDEN, no descent.
     wxDir::GetAllFiles(folder, &files, pattern, wxDIR_FILES);

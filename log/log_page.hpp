@@ -22,8 +22,9 @@ constexpr std::uintmax_t log_file_limit = 10 * 1024 * 1024;
 // ones come. Every write also goes to the log file (UTF-8, flushed after each write), which
 // keeps the header and every row. A red row is flushed to the disk at once; blue rows wait for
 // flush_to_disk, which the running log calls at most every 10 s, so that a row costs no disk flush.
-// Once the file passes file_limit bytes, the next row goes to a new file in the same folder (new_log_file) that starts with the same header, so that each
-// file is a page of its own. A file that cannot be opened leaves the page working.
+// Once the file passes file_limit bytes, the next row goes to a new file in the same folder
+// (new_log_file) that starts with the same header, so that each file is a page of its own. A file
+// that cannot be opened leaves the page working.
 class log_page : public log_sink {
 public:
     explicit log_page(const wxFileName& file, std::size_t max_rows = log_view_rows,

@@ -19,7 +19,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 running_log::running_log(const wxFileName& file, std::size_t max_rows)
     : page_(file, max_rows), cout_redirector_(*this), cerr_redirector_(*this)

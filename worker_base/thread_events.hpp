@@ -49,8 +49,8 @@ struct worker_fact {
     };
     kind what;
     std::size_t count = 0;
-    wxString text;
-    wxString worker; // the reporting worker's name
+    wxString text{};
+    wxString worker{}; // the reporting worker's name
 };
 
 // Safe from any thread: the target takes ownership of a new event, whose texts are deep copies.

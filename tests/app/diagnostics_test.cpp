@@ -1,6 +1,5 @@
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -12,23 +11,17 @@
 #include <wx/zipstrm.h>
 
 #include "app/diagnostics.hpp"
+#include "file_contents.hpp"
 #include "log/log_page.hpp"
 #include "temp_home.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-std::string file_bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Written with the modification time this many seconds back.
-void write_file(const std::string& path, const std::string& bytes, int age = 0)
+void write_aged(const std::string& path, const std::string& bytes, int age)
 {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
+    write_file(path, bytes);
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(age));
 }
 
@@ -53,9 +46,9 @@ TEST(diagnostics, one_zip_holds_the_two_latest_runs_logs_the_settings_values_and
     const temp_home home;
     const std::string log = "Quillbank/log/", dumps = "Quillbank/routewarden/";
     // A run before the previous one, the previous run rolled over into a second file, and this run.
-    write_file(home.path_of(log + "routewarden[1700000000111].html"), "older run", 3000);
-    write_file(home.path_of(log + "routewarden[1700001000222].html"), std::string(log_file_limit + 1, 'r'), 2000);
-    write_file(home.path_of(log + "routewarden[1700001500222].html"), "previous run, second file", 1000);
+    write_aged(home.path_of(log + "routewarden[1700000000111].html"), "older run", 3000);
+    write_aged(home.path_of(log + "routewarden[1700001000222].html"), std::string(log_file_limit + 1, 'r'), 2000);
+    write_aged(home.path_of(log + "routewarden[1700001500222].html"), "previous run, second file", 1000);
     write_file(home.path_of(log + "routewarden[1700002000333].html"), "this run");
     write_file(home.path_of("Quillbank/config/.routewarden"), "device=Lok-7\n");
     for (int stamp = 1000; stamp < 1025; ++stamp) {

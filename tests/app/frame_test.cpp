@@ -46,7 +46,8 @@ TEST_F(frame_test, status_facts_land_in_their_fields)
 TEST_F(frame_test, an_exception_in_an_event_handler_becomes_one_red_row)
 {
     const int id = wxWindow::NewControlId();
-    frame->Bind(wxEVT_BUTTON, [](wxCommandEvent&) { throw std::runtime_error("bad <input>"); }, id);
+    frame->Bind(
+        wxEVT_BUTTON, [](wxCommandEvent&) { throw std::runtime_error("bad <input>"); }, id);
     wxCommandEvent event(wxEVT_BUTTON, id);
     static_cast<wxEvtHandler*>(frame)->SafelyProcessEvent(event);
 

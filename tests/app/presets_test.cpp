@@ -1,7 +1,5 @@
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +10,7 @@
 #include "app/presets.hpp"
 #include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
+#include "file_contents.hpp"
 #include "temp_home.hpp"
 
 namespace {
@@ -63,7 +62,7 @@ TEST(presets, a_bad_value_keeps_the_built_in_default_of_its_key_alone_and_says_s
     struct preset_case {
         const char* key;
         std::string value;
-        const char* refusal;  // null when the value is taken
+        const char* refusal; // null when the value is taken
     };
     const char* not_web = "not an http or https address";
     const char* not_host = "not a host name or address";
@@ -127,7 +126,7 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
         const char* name;
         machine_map presets;
         machine_map policy;
-        std::optional<std::string> file;  // the user's file before the start; none at first start
+        std::optional<std::string> file; // the user's file before the start; none at first start
         std::string file_after;
         std::string coordinates; // address:port
         std::string service;
@@ -158,41 +157,94 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
 
     const order_case cases[] = {
         {"no presets, first start", {}, {}, std::nullopt, built_in_file, "127.0.0.1:12500", built_in_service, false},
-        {"presets, first start", typed(fleet), {}, std::nullopt, fleet_file, "vehicle-pc.local:12600", fleet_service,
+        {"presets, first start",
+         typed(fleet),
+         {},
+         std::nullopt,
+         fleet_file,
+         "vehicle-pc.local:12600",
+         fleet_service,
          false},
-        {"presets, a file without those keys", typed(fleet), {}, "debug=1\n", "debug=1\n", "vehicle-pc.local:12600",
-         fleet_service, true},
+        {"presets, a file without those keys",
+         typed(fleet),
+         {},
+         "debug=1\n",
+         "debug=1\n",
+         "vehicle-pc.local:12600",
+         fleet_service,
+         true},
         {"presets, the user's file", typed(fleet), {}, users_file, users_file, "127.0.0.2:12700", users_service, true},
-        {"a bad port preset, first start", bad_port, {}, std::nullopt, bad_port_file, "vehicle-pc.local:12500",
-         fleet_service, false,
+        {"a bad port preset, first start",
+         bad_port,
+         {},
+         std::nullopt,
+         bad_port_file,
+         "vehicle-pc.local:12500",
+         fleet_service,
+         false,
          {"Installer preset coordinate_server_port [0] refused: not a port number from 1 to 65535. "
           "The built-in default is used."}},
         {"a number preset is its decimal text, another type is refused",
          {{settings::coordinate_server_port, std::uint32_t{12600}}, {settings::device, other_value{}}},
-         {}, std::nullopt, number_port_file, "127.0.0.1:12600", built_in_service, false,
+         {},
+         std::nullopt,
+         number_port_file,
+         "127.0.0.1:12600",
+         built_in_service,
+         false,
          {"Installer preset device [] refused: not a text or a number. The built-in default is used."}},
-        {"the policy over the user's file and the presets, numbers too", typed(fleet),
+        {"the policy over the user's file and the presets, numbers too",
+         typed(fleet),
          {{settings::debug, std::uint32_t{0}},
           {settings::coordinate_server_port, std::uint32_t{12800}},
           {settings::tracking_server_address, wxString("https://policy.example/objects")}},
-         users_file, users_file, "127.0.0.2:12800", "https://policy.example/objects", false, {},
+         users_file,
+         users_file,
+         "127.0.0.2:12800",
+         "https://policy.example/objects",
+         false,
+         {},
          "tracking_server_address, coordinate_server_port, debug"},
-        {"a port in the file that is no port takes the default", typed(fleet), {}, "coordinate_server_port=70000\n",
-         "coordinate_server_port=70000\n", "vehicle-pc.local:12600", fleet_service, false,
+        {"a port in the file that is no port takes the default",
+         typed(fleet),
+         {},
+         "coordinate_server_port=70000\n",
+         "coordinate_server_port=70000\n",
+         "vehicle-pc.local:12600",
+         fleet_service,
+         false,
          {"Setting coordinate_server_port [70000] refused: not a port number from 1 to 65535. The default is used."}},
-        {"the policy at first start is not written", {}, {{settings::coordinate_server_address, wxString("10.1.1.1")}},
-         std::nullopt, built_in_file, "10.1.1.1:12500", built_in_service, false, {}, "coordinate_server_address"},
-        {"refused policy values leave the user's", typed(fleet),
+        {"the policy at first start is not written",
+         {},
+         {{settings::coordinate_server_address, wxString("10.1.1.1")}},
+         std::nullopt,
+         built_in_file,
+         "10.1.1.1:12500",
+         built_in_service,
+         false,
+         {},
+         "coordinate_server_address"},
+        {"refused policy values leave the user's",
+         typed(fleet),
          {{settings::tracking_server_address, other_value{}},
           {settings::coordinate_server_port, wxString("0")},
           {settings::debug, std::uint32_t{2}}},
-         users_file, users_file, "127.0.0.2:12700", users_service, true,
+         users_file,
+         users_file,
+         "127.0.0.2:12700",
+         users_service,
+         true,
          {"Policy tracking_server_address [] refused: not a text or a number" + policy_used,
           "Policy coordinate_server_port [0] refused: not a port number from 1 to 65535" + policy_used,
           "Policy debug [2] refused: not 0 or 1" + policy_used}},
-        {"a refused policy value without a user's value leaves the preset", typed(fleet),
-         {{settings::coordinate_server_port, wxString("65536")}, {settings::device, wxString()}}, "debug=1\n",
-         "debug=1\n", "vehicle-pc.local:12600", fleet_service, true,
+        {"a refused policy value without a user's value leaves the preset",
+         typed(fleet),
+         {{settings::coordinate_server_port, wxString("65536")}, {settings::device, wxString()}},
+         "debug=1\n",
+         "debug=1\n",
+         "vehicle-pc.local:12600",
+         fleet_service,
+         true,
          {"Policy coordinate_server_port [65536] refused: not a port number from 1 to 65535" + policy_used}},
     };
     for (const order_case& c : cases) {
@@ -201,17 +253,14 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
         const wxFileName file = user_folders().settings_file();
         ASSERT_TRUE(create_settings_folder(file));
         if (c.file)
-            std::ofstream(file.GetFullPath().ToStdString(), std::ios::binary) << *c.file;
+            write_file(fs_path(file), *c.file);
 
         const preset_defaults presets = apply_presets(reader(c.presets));
         const managed_policy policy = read_managed_policy(reader(c.policy));
         const auto config = open_settings(file, presets.defaults);
         const resolved_settings resolved = resolve_settings(policy, *config, presets.defaults);
 
-        std::ifstream in(file.GetFullPath().ToStdString());
-        std::ostringstream written;
-        written << in.rdbuf();
-        EXPECT_EQ(written.str(), c.file_after);
+        EXPECT_EQ(file_text(fs_path(file)), c.file_after);
         EXPECT_EQ(wxString::Format("%s:%u", resolved.poller.address, unsigned{resolved.poller.port}).utf8_string(),
                   c.coordinates);
         EXPECT_EQ(resolved.sender.tracking_server_address.utf8_string(), c.service);

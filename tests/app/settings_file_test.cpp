@@ -1,6 +1,4 @@
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -11,24 +9,11 @@
 #include "app/platform.hpp"
 #include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
-#include "temp_home.hpp"
 #include "app/settings_keys.hpp"
+#include "file_contents.hpp"
+#include "temp_home.hpp"
 
 namespace {
-std::string read_all(const wxFileName& file)
-{
-    // As text: lines end in "\n" whatever the platform writes.
-    std::ifstream in(file.GetFullPath().ToStdString());
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_all(const wxFileName& file, const std::string& text)
-{
-    std::ofstream(file.GetFullPath().ToStdString(), std::ios::binary) << text;
-}
-
 void set_modified(const wxFileName& file, const wxDateTime& time)
 {
     ASSERT_TRUE(wxFileName(file).SetTimes(nullptr, &time, nullptr));
@@ -75,9 +60,10 @@ TEST(settings_file, first_start_creates_the_folder_and_writes_five_lines_in_orde
     EXPECT_TRUE(create_settings_folder(file)) << "an existing folder is not an error";
     auto config = open_settings(file, setting_defaults());
 
-    EXPECT_EQ(read_all(file), std::string("tracking_server_address=") + settings::default_tracking_server_address +
-                                  "\ncoordinate_server_address=127.0.0.1\ncoordinate_server_port=12500\n"
-                                  "debug=0\ndevice=\n");
+    EXPECT_EQ(file_text(fs_path(file)), std::string("tracking_server_address=") +
+                                            settings::default_tracking_server_address +
+                                            "\ncoordinate_server_address=127.0.0.1\ncoordinate_server_port=12500\n"
+                                            "debug=0\ndevice=\n");
     EXPECT_EQ(config->Read(settings::coordinate_server_port), "12500");
 }
 
@@ -86,10 +72,11 @@ TEST(settings_file, an_existing_file_is_read_as_it_is_and_missing_keys_take_the_
     temp_home home;
     const wxFileName file = user_folders().settings_file();
     ASSERT_TRUE(create_settings_folder(file));
-    write_all(file, "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n");
+    write_file(fs_path(file), "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n");
 
     auto config = open_settings(file, setting_defaults());
-    EXPECT_EQ(read_all(file), "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n") << "no defaults written into an existing file";
+    EXPECT_EQ(file_text(fs_path(file)), "device=\xd0\x9b\xd0\xbe\xd0\xba-7\n")
+        << "no defaults written into an existing file";
     EXPECT_EQ(config->Read(settings::device), wxString::FromUTF8("\xd0\x9b\xd0\xbe\xd0\xba-7"));
     EXPECT_FALSE(resolve_settings({}, *config, setting_defaults()).telemetry.enabled);
     EXPECT_EQ(resolve_settings({}, *config, setting_defaults()).telemetry.port, 50000u);
@@ -113,7 +100,8 @@ TEST(settings_file, writing_the_same_values_again_leaves_the_file_untouched_and_
     write_setting(*config, settings::debug, true);
     write_setting(*config, settings::telemetry, false);
     config->Flush();
-    EXPECT_EQ(read_all(file).substr(read_all(file).find("debug=")), "debug=1\ndevice=\ntelemetry=0\n")
+    EXPECT_EQ(file_text(fs_path(file)).substr(file_text(fs_path(file)).find("debug=")),
+              "debug=1\ndevice=\ntelemetry=0\n")
         << "a changed value is replaced in place and a new key appended";
 }
 
@@ -121,8 +109,7 @@ TEST(settings_file, a_folder_that_cannot_be_made_is_reported_by_the_caller_alone
 {
     temp_home home;
     const wxFileName file = user_folders().settings_file();
-    ASSERT_TRUE(wxFileName::Mkdir(home.path_of("Quillbank")));
-    write_all(wxFileName(home.path_of("Quillbank/config")), "a file where the folder belongs");
+    write_file(home.path_of("Quillbank/config"), "a file where the folder belongs");
     captured_library_log log;
 
     EXPECT_FALSE(create_settings_folder(file));
@@ -144,7 +131,7 @@ TEST_F(settings_test, the_dialog_saves_its_changes_alone_into_the_file_as_it_is_
             {settings::telemetry_port, wxString(settings::default_telemetry_port), false},
         };
     };
-    write_all(file, by_hand);
+    write_file(fs_path(file), by_hand);
     const wxDateTime written(1, wxDateTime::Jan, 2027, 8, 2, 0);
     set_modified(file, written);
 
@@ -152,8 +139,9 @@ TEST_F(settings_test, the_dialog_saves_its_changes_alone_into_the_file_as_it_is_
     EXPECT_EQ(platform::modification_time(file), written) << "no change, no write";
 
     save_setting_edits(file, setting_defaults(), edits(true));
-    EXPECT_EQ(read_all(file), "; kept by hand\ndebug=1\ndevice=LOCO-7\nproxy_server_address=http://127.0.0.1:3128\n"
-                              "telemetry=0\ntelemetry_port=50000\n");
+    EXPECT_EQ(file_text(fs_path(file)),
+              "; kept by hand\ndebug=1\ndevice=LOCO-7\nproxy_server_address=http://127.0.0.1:3128\n"
+              "telemetry=0\ntelemetry_port=50000\n");
 }
 
 TEST_F(settings_test, a_new_modification_time_is_a_change_once)
@@ -166,11 +154,11 @@ TEST_F(settings_test, a_new_modification_time_is_a_change_once)
 
 TEST_F(settings_test, two_saves_within_one_second_are_two_changes)
 {
-    write_all(file, "device=1\n");
+    write_file(fs_path(file), "device=1\n");
     ASSERT_TRUE(settings_file_changed(file, seen));
     // The file system's clock ticks in milliseconds; let it tick, but stay well inside the second.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    write_all(file, "device=2\n");
+    write_file(fs_path(file), "device=2\n");
     EXPECT_TRUE(settings_file_changed(file, seen));
 }
 
@@ -178,7 +166,7 @@ TEST_F(settings_test, the_same_time_another_file_or_a_deleted_file_is_no_change)
 {
     EXPECT_FALSE(settings_file_changed(file, seen));
 
-    write_all(wxFileName(file.GetPath(), "notes.txt"), "x");
+    write_file(fs_path(file).parent_path() / "notes.txt", "x");
     EXPECT_FALSE(settings_file_changed(file, seen));
 
     ASSERT_TRUE(wxRemoveFile(file.GetFullPath()));
@@ -189,7 +177,7 @@ TEST_F(settings_test, the_same_time_another_file_or_a_deleted_file_is_no_change)
 TEST_F(settings_test, a_save_by_hand_is_read_by_a_new_configuration)
 {
     auto before = open_settings(file, setting_defaults());
-    write_all(file, "coordinate_server_port=12600\ntelemetry=1\ntelemetry_port=50001\n");
+    write_file(fs_path(file), "coordinate_server_port=12600\ntelemetry=1\ntelemetry_port=50001\n");
     set_modified(file, wxDateTime(1, wxDateTime::Jan, 2027, 8, 1, 0));
     ASSERT_TRUE(settings_file_changed(file, seen));
 
@@ -211,7 +199,7 @@ TEST(settings_file, telemetry_port_takes_leading_digits_and_refuses_what_gives_n
     config->Write(settings::telemetry, true);
     // 0 is the default's stand-in for a refusal, which keeps 50000 and gives a row.
     const std::pair<const char*, std::uint16_t> cases[] = {
-        {"50000", 50000}, {"0", 0}, {"65535", 65535}, {"65536", 0}, {"70000", 0},
+        {"50000", 50000}, {"0", 0}, {"65535", 65535}, {"65536", 0},    {"70000", 0},
         {"abc", 0},       {"", 0},  {"-1", 0},        {"123abc", 123},
     };
     for (const auto& [text, port] : cases) {
@@ -229,12 +217,13 @@ TEST_F(settings_test, a_damaged_file_is_never_read_the_last_good_copy_stands_in_
     for (const bool with_copy : {true, false}) {
         for (const char* text : damaged) {
             SCOPED_TRACE(testing::Message() << '"' << text << "\" with_copy=" << with_copy);
-            write_all(file, good);
+            write_file(fs_path(file), good);
             open_settings(file, setting_defaults());
-            EXPECT_EQ(read_all(settings_copy_name(file)), good) << "a whole file read becomes the copy";
-            if (!with_copy)
+            EXPECT_EQ(file_text(fs_path(settings_copy_name(file))), good) << "a whole file read becomes the copy";
+            if (!with_copy) {
                 ASSERT_TRUE(wxRemoveFile(settings_copy_name(file).GetFullPath()));
-            write_all(file, text);
+            }
+            write_file(fs_path(file), text);
 
             settings_found found = settings_found::whole;
             auto config = open_settings(file, setting_defaults(), &found);
@@ -242,11 +231,10 @@ TEST_F(settings_test, a_damaged_file_is_never_read_the_last_good_copy_stands_in_
             EXPECT_EQ(config->Read(settings::device), with_copy ? "LOCO-7" : "");
             EXPECT_EQ(config->ReadBool(settings::debug, false), with_copy);
             config.reset();
-            EXPECT_EQ(read_all(file), text) << "left as found until something is saved";
+            EXPECT_EQ(file_text(fs_path(file)), text) << "left as found until something is saved";
 
-            save_setting_edits(file, setting_defaults(),
-                               {{settings::coordinate_server_port, wxString("12600"), true}});
-            const std::string saved = read_all(file);
+            save_setting_edits(file, setting_defaults(), {{settings::coordinate_server_port, wxString("12600"), true}});
+            const std::string saved = file_text(fs_path(file));
             EXPECT_EQ(saved.find("device=un"), std::string::npos) << saved;
             EXPECT_NE(saved.find(with_copy ? "debug=1\ndevice=LOCO-7\n" : "debug=0\ndevice=\n"), std::string::npos)
                 << saved;

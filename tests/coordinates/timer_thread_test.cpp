@@ -26,6 +26,7 @@
 #include "coordinates/timer_thread.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "eventually.hpp"
+#include "file_contents.hpp"
 #include "formats/coordinate_codec.hpp"
 #include "formats/tracking_message.hpp"
 #include "shared_store.hpp"
@@ -57,14 +58,6 @@ std::string expected_message(const answer_buffer& answer)
     return without_clock(make_tracking_message(*decode_answer(answer, "bus-7", 0)));
 }
 
-std::size_t count_in(const std::vector<reported_event>& events, wxEventType type, const wxString& fragment)
-{
-    std::size_t n = 0;
-    for (const auto& e : events)
-        n += e.type == type && e.text.Contains(fragment);
-    return n;
-}
-
 class poller_test : public worker_fixture<timer_thread> {
 protected:
     void start(unsigned short port, poll_timing timing = fast, const wxString& device = "bus-7")
@@ -72,10 +65,7 @@ protected:
         run_with(settings(port, device), timing);
     }
 
-    static poller_settings settings(unsigned short port, const wxString& device)
-    {
-        return {"127.0.0.1", port, device};
-    }
+    static poller_settings settings(unsigned short port, const wxString& device) { return {"127.0.0.1", port, device}; }
 
     void configure(unsigned short port) { reload(settings(port, "bus-7")); }
 
@@ -88,23 +78,6 @@ protected:
             if (store_->next_notification(value, 100) && value >= count)
                 return true;
         return false;
-    }
-
-    std::size_t count(wxEventType type, const wxString& fragment) const { return count_in(sink_.events(), type, fragment); }
-
-    static std::size_t reports_in(const std::vector<reported_event>& events, worker_fact::kind kind)
-    {
-        std::size_t n = 0;
-        for (const auto& e : events)
-            n += e.type == EVT_WORKER_FACT && e.field == static_cast<int>(kind);
-        return n;
-    }
-    std::size_t reports(worker_fact::kind kind) const { return reports_in(sink_.events(), kind); }
-    // A cycle's reports follow its status text: wait for them rather than count them at once.
-    bool wait_for_reports(worker_fact::kind kind, std::size_t at_least, std::chrono::milliseconds timeout = 10s)
-    {
-        return sink_.wait_for([=](const std::vector<reported_event>& events) { return reports_in(events, kind) >= at_least; },
-                              timeout);
     }
 };
 }
@@ -139,7 +112,7 @@ TEST_F(poller_test, hands_off_every_answer_but_the_newest)
     EXPECT_EQ(statuses[0], "Coordinate server: no data.");
     EXPECT_EQ(statuses[1], "Coordinate server: Northbound-Riverside line 12 km 0 m Lat=55.822 Lon=37.728.");
     EXPECT_EQ(statuses[2], "Coordinate server: Northbound-Riverside line 12 km 137.5 m Lat=55.8228 Lon=37.7292.");
-    EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
+    EXPECT_EQ(sink_.count(EVT_LOG_ERROR), 0u);
     stop();
     EXPECT_EQ(outbox_rows(*store_), stored_messages());
 }
@@ -190,17 +163,18 @@ TEST_F(poller_test, reconnects_after_the_server_went_away)
     ASSERT_TRUE(sink_.wait_for([](const std::vector<reported_event>& events) {
         return count_in(events, EVT_STATUS_TEXT, "Coordinate server: no data.") >= 3;
     }));
-    EXPECT_EQ(count(EVT_LOG_ERROR, ""), 0u);
+    EXPECT_EQ(sink_.count(EVT_LOG_ERROR), 0u);
     // For the tray icon: every cycle without an answer, and the hand-off's count of waiting messages.
-    EXPECT_TRUE(wait_for_reports(worker_fact::kind::coordinates_missed, 3)) << "fewer than three missed cycles reported";
-    EXPECT_TRUE(wait_for_reports(worker_fact::kind::waiting, 3)) << "fewer than three hand-offs reported";
-    EXPECT_EQ(reports(worker_fact::kind::coordinates_answered), 0u);
+    EXPECT_TRUE(sink_.wait_for_facts(worker_fact::kind::coordinates_missed, 3))
+        << "fewer than three missed cycles reported";
+    EXPECT_TRUE(sink_.wait_for_facts(worker_fact::kind::waiting, 3)) << "fewer than three hand-offs reported";
+    EXPECT_EQ(sink_.facts(worker_fact::kind::coordinates_answered), 0u);
 
     holder.reset();
     server = std::make_unique<coordinate_simulator>(port);
     ASSERT_TRUE(server->wait_for_requests(1, 5s));
     EXPECT_TRUE(sink_.wait_for_text(EVT_STATUS_TEXT, "Coordinate server: Northbound"));
-    EXPECT_TRUE(wait_for_reports(worker_fact::kind::coordinates_answered, 1)) << "no answered cycle reported";
+    EXPECT_TRUE(sink_.wait_for_facts(worker_fact::kind::coordinates_answered, 1)) << "no answered cycle reported";
 }
 
 TEST_F(poller_test, a_closing_or_silent_server_fails_the_exchange_and_is_reconnected)
@@ -253,7 +227,7 @@ TEST_F(poller_test, only_whole_answers_become_positions)
             stored.push_back(without_clock(message));
         EXPECT_EQ(stored, expected);
         EXPECT_EQ(count_in(events, EVT_LOG_ERROR, "CoordServer receive error"), c.errors);
-        EXPECT_EQ(count_in(events, EVT_LOG_ERROR, ""), c.errors);
+        EXPECT_EQ(count_in(events, EVT_LOG_ERROR), c.errors);
     }
 }
 
@@ -308,7 +282,7 @@ class silent_dns {
 public:
     silent_dns()
     {
-        std::ofstream(home_.path_of("resolv.conf")) << "nameserver 127.0.0.1\n";
+        write_file(home_.path_of("resolv.conf"), "nameserver 127.0.0.1\n");
         home_net_ = open("/proc/thread-self/ns/net", O_RDONLY);
         home_mounts_ = open("/proc/thread-self/ns/mnt", O_RDONLY);
         boost::system::error_code error;
@@ -353,7 +327,8 @@ TEST_F(poller_test, a_name_lookup_ends_within_the_wait_limit_and_at_stop)
     ASSERT_TRUE(eventually([&] { return dns.asked(); }, 10s)) << "the lookup never asked the DNS server";
     // A cycle each period plus the limit, not each resolver's timeout (10 s here); stopped while
     // the resolver still waits.
-    EXPECT_TRUE(wait_for_reports(worker_fact::kind::coordinates_missed, 3, 5s)) << "cycles waited for the name lookup";
+    EXPECT_TRUE(sink_.wait_for_facts(worker_fact::kind::coordinates_missed, 3, 5s))
+        << "cycles waited for the name lookup";
     const auto started = std::chrono::steady_clock::now();
     stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "stop waited for the name lookup";

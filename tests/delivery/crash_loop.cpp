@@ -35,12 +35,13 @@
 #include "delivery/delivery_store.hpp"
 #include "delivery/outbox.hpp"
 #include "delivery/process_messages_thread.hpp"
-#include "worker_base/thread_events.hpp"
 #include "eventually.hpp"
+#include "home_folders.hpp"
+#include "log/log_rows.hpp"
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
 #include "tools/tracking_stub.hpp"
-#include "home_folders.hpp"
+#include "worker_base/thread_events.hpp"
 
 extern char** environ;
 
@@ -60,7 +61,7 @@ constexpr std::size_t down_replies = 1000;
 // on its way from the simulator or waiting for the store during one of its operations.
 constexpr std::size_t lost_per_kill = 2;
 
-// Stands where the window stands: the error rows go to the standard output, beside the loop's
+// Stands where the agent stands: the error rows go to the standard output, beside the loop's
 // own report, but for the rejections the stub is told to give, which carry no reason.
 class row_printer : public wxEvtHandler {
 public:
@@ -80,8 +81,7 @@ private:
 };
 
 // The agent's part, until it is killed; with "drain", until the store is empty.
-int run_child(const std::string& run, const std::string& coordinate_port, const std::string& service_url,
-              bool drain)
+int run_child(const std::string& run, const std::string& coordinate_port, const std::string& service_url, bool drain)
 {
     wxInitializer wx;
     if (!wx.IsOk())
@@ -247,8 +247,8 @@ std::optional<killed_runs> drive_killed_runs(loop_peers& peers, unsigned seed, c
         // A request the child sent just before its end is still answered, and counts to this run.
         if (!peers.simulator.wait_for_no_connections(settle_limit) ||
             !peers.stub.wait_for_no_connections(settle_limit)) {
-            std::cout << "FAIL: the peers still had a connection of run " << k << " after "
-                      << settle_limit.count() << " s" << std::endl;
+            std::cout << "FAIL: the peers still had a connection of run " << k << " after " << settle_limit.count()
+                      << " s" << std::endl;
             return std::nullopt;
         }
         runs.given.emplace_back(first, peers.simulator.positions_count());

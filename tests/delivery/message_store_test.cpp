@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,22 +11,16 @@
 #include "worker_base/thread_events.hpp"
 
 #include "event_sink.hpp"
+#include "file_contents.hpp"
+#include "home_folders.hpp"
+#include "numbered.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
-#include "home_folders.hpp"
 
 namespace fs = std::filesystem;
 using strings = std::vector<std::string>;
 
 namespace {
-strings numbered(int from, int to)
-{
-    strings messages;
-    for (int i = from; i <= to; ++i)
-        messages.push_back("message " + std::to_string(i));
-    return messages;
-}
-
 std::string outbox_path()
 {
     return outbox_file_name().GetFullPath().ToStdString(wxConvUTF8);
@@ -52,12 +45,6 @@ protected:
     {
         store_ = std::make_unique<delivery_store>(&sink_, delivery_folder().GetPath(), heal_interval);
         return *store_;
-    }
-
-    std::size_t events_of(wxEventType type) const
-    {
-        const auto events = sink_.events();
-        return std::count_if(events.begin(), events.end(), [type](const reported_event& e) { return e.type == type; });
     }
 
     temp_home home_;
@@ -93,12 +80,14 @@ TEST_F(message_store_test, a_start_restores_the_newest_ten_in_order_and_wakes_th
     EXPECT_EQ(store.remove_delivered(store.head()->id), 9u);
     EXPECT_EQ(store.messages(), numbered(6, 14));
     EXPECT_EQ(outbox_rows(store), numbered(6, 14));
-    ASSERT_EQ(events_of(EVT_WORKER_FACT), 1u);
+    ASSERT_EQ(sink_.count(EVT_WORKER_FACT), 1u);
     EXPECT_EQ(sink_.events()[0].field, static_cast<int>(worker_fact::kind::dropped));
     EXPECT_EQ(sink_.events()[0].number, 2);
 
     // An empty outbox: no row to write, nothing to send.
-    { outbox(outbox_path()).trim(0); }
+    {
+        outbox(outbox_path()).trim(0);
+    }
     EXPECT_EQ(restart().open_outbox().restored, 0u);
     EXPECT_FALSE(store_->next_notification(posted, 0));
 }
@@ -112,14 +101,15 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
         std::string row; // the start of the error row, after the file's path
     };
     for (const bad_outbox& bad : {bad_outbox{"damaged", true, " is damaged and was moved aside as "},
-                                  bad_outbox{"locked", false, " cannot be used, messages are kept in memory only: "
-                                                              "database is locked"}}) {
+                                  bad_outbox{"locked", false,
+                                             " cannot be used, messages are kept in memory only: "
+                                             "database is locked"}}) {
         SCOPED_TRACE(bad.name);
         sink_.clear();
         fs::remove(fs::u8path(outbox_path()));
         std::unique_ptr<outbox> holder;
         if (bad.corrupt) {
-            std::ofstream(fs::u8path(outbox_path()), std::ios::binary) << damaged;
+            write_file(fs::u8path(outbox_path()), damaged);
         } else {
             holder = std::make_unique<outbox>(outbox_path());
             holder->append("left by the run before");
@@ -133,7 +123,7 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
         store.hand_off({"kept in memory"});
         EXPECT_EQ(store.messages(), strings{"kept in memory"});
         EXPECT_FALSE(store.durable());
-        EXPECT_EQ(events_of(EVT_LOG_ERROR), 0u) << "a second row for the same outbox";
+        EXPECT_EQ(sink_.count(EVT_LOG_ERROR), 0u) << "a second row for the same outbox";
 
         // The next start tries again: a fresh outbox beside the damaged one, or the freed one,
         // whose row is older than what the run without it sent and so is not sent after it.
@@ -146,18 +136,17 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
         EXPECT_EQ(outbox_rows(*store_), strings{"kept on disk"});
     }
     std::vector<std::string> aside;
-    for (const auto& entry : fs::directory_iterator(fs::u8path(delivery_folder().GetFullPath().ToStdString(wxConvUTF8))))
+    for (const auto& entry : fs::directory_iterator(fs_path(delivery_folder())))
         if (entry.path().filename().u8string().rfind("outbox.sqlite.corrupt-", 0) == 0)
             aside.push_back(entry.path().u8string());
     ASSERT_EQ(aside.size(), 1u);
-    std::ifstream in(fs::u8path(aside[0]), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+    EXPECT_EQ(file_bytes(fs::u8path(aside[0])), damaged);
 }
 
 TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_and_is_trusted_at_the_next_start)
 {
     const wxString used_again = "Outbox " + outbox_file_name().GetFullPath() + " is used again";
-    const fs::path folder = fs::u8path(delivery_folder().GetFullPath().utf8_string());
+    const fs::path folder = fs_path(delivery_folder());
     const fs::path mark = fs::u8path(outbox_path() + ".stale");
     const strings all = {"left by the run before", "one", "two"}, made = {"one", "two"};
     struct heal_case {
@@ -167,10 +156,14 @@ TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_
         std::vector<wxString> infos;
     };
     for (const heal_case& c : {
-             heal_case{"nothing sent yet: the last run's row goes first", false, false, false, all,
+             heal_case{"nothing sent yet: the last run's row goes first",
+                       false,
+                       false,
+                       false,
+                       all,
                        {restored_row(1), used_again}},
-             heal_case{"a transfer began: the last run's row is older", true, false, false, made,
-                       {stale_row(1), used_again}},
+             heal_case{
+                 "a transfer began: the last run's row is older", true, false, false, made, {stale_row(1), used_again}},
              heal_case{"the folder was deleted meanwhile", false, true, false, made, {used_again}},
              heal_case{"a stale mark that cannot be deleted", false, false, true, all, {restored_row(1), used_again}},
          }) {
@@ -197,7 +190,7 @@ TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_
         store.hand_off({"two"});
         EXPECT_TRUE(store.durable());
         EXPECT_EQ(sink_.texts(EVT_LOG_INFO), c.infos);
-        EXPECT_EQ(events_of(EVT_WORKER_FACT), 2u) << "memory only, and back";
+        EXPECT_EQ(sink_.count(EVT_WORKER_FACT), 2u) << "memory only, and back";
         EXPECT_EQ(store.messages(), c.rows);
         EXPECT_EQ(outbox_rows(store), c.rows);
         EXPECT_EQ(library.texts, std::vector<wxString>{}) << "the agent would show these in a box";

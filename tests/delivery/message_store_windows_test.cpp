@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "event_sink.hpp"
+#include "file_contents.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 #include "home_folders.hpp"
@@ -21,16 +21,10 @@ namespace {
 std::vector<std::string> folder_contents()
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(fs::u8path(delivery_folder().GetFullPath().ToStdString(wxConvUTF8))))
+    for (const auto& entry : fs::directory_iterator(fs_path(delivery_folder())))
         names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::string read_file(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 }
 
@@ -40,16 +34,16 @@ TEST(message_store_windows_test, a_damaged_outbox_another_program_reads_stays_wh
     event_sink sink;
     ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
     const wxString path = outbox_file_name().GetFullPath();
-    const fs::path file = fs::u8path(path.ToStdString(wxConvUTF8));
+    const fs::path file = fs_path(outbox_file_name());
     const std::string damaged = "not a database, and long enough to be taken for one";
-    std::ofstream(file, std::ios::binary) << damaged;
+    write_file(file, damaged);
     // Open as a backup or scanning program has it: reading, and sharing no renaming.
     auto reader = std::make_unique<std::ifstream>(file, std::ios::binary);
 
     EXPECT_EQ(delivery_store(&sink, delivery_folder().GetPath()).open_outbox().failure,
               "Outbox " + path + " cannot be used, messages are kept in memory only: file is not a database");
     EXPECT_EQ(folder_contents(), (std::vector<std::string>{"outbox.sqlite", "outbox.sqlite.stale"}));
-    EXPECT_EQ(read_file(file), damaged);
+    EXPECT_EQ(file_bytes(file), damaged);
 
     reader.reset();
     const wxString failure = delivery_store(&sink, delivery_folder().GetPath()).open_outbox().failure;

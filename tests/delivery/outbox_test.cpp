@@ -1,34 +1,20 @@
 // The outbox file on its own: order, bytes, restore, and the files it cannot use.
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "delivery/outbox.hpp"
+#include "file_contents.hpp"
+#include "numbered.hpp"
 #include "temp_home.hpp"
 
 namespace fs = std::filesystem;
 using strings = std::vector<std::string>;
 
 namespace {
-std::string read_file(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-strings numbered(int from, int to)
-{
-    strings messages;
-    for (int i = from; i <= to; ++i)
-        messages.push_back("message " + std::to_string(i));
-    return messages;
-}
-
 class outbox_test : public testing::Test {
 protected:
     std::string path() const { return home_.path_of("outbox.sqlite"); }
@@ -79,7 +65,7 @@ TEST_F(outbox_test, a_damaged_file_is_reported_moved_aside_whole_and_replaced_by
     for (const std::string& damage : {std::string("not a database at all, but long enough to be read"),
                                       std::string("SQLite format 3") + std::string(1, '\0') + std::string(4000, 'x')}) {
         SCOPED_TRACE(damage.substr(0, 15));
-        { std::ofstream(fs::u8path(path()), std::ios::binary) << damage; }
+        write_file(fs::u8path(path()), damage);
         try {
             outbox box(path());
             ADD_FAILURE() << "a damaged file was opened";
@@ -88,7 +74,7 @@ TEST_F(outbox_test, a_damaged_file_is_reported_moved_aside_whole_and_replaced_by
         }
         const fs::path aside = fs::u8path(outbox::set_aside(path(), "20261207-171500"));
         EXPECT_EQ(aside.filename().u8string().rfind("outbox.sqlite.corrupt-20261207-171500", 0), 0u) << aside;
-        EXPECT_EQ(read_file(aside), damage);
+        EXPECT_EQ(file_bytes(aside), damage);
         EXPECT_FALSE(fs::exists(fs::u8path(path())));
 
         outbox fresh(path());

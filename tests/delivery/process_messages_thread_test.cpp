@@ -2,8 +2,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,11 +14,13 @@
 #include "delivery/debug_dumps.hpp"
 #include "delivery/process_messages_thread.hpp"
 #include "eventually.hpp"
+#include "file_contents.hpp"
+#include "home_folders.hpp"
+#include "numbered.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
 #include "tools/tracking_stub.hpp"
 #include "worker_fixture.hpp"
-#include "home_folders.hpp"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -31,12 +31,6 @@ stub_reply reply(const std::string& command)
     stub_reply parsed;
     EXPECT_TRUE(parse_stub_reply(command, parsed)) << command;
     return parsed;
-}
-
-std::string read_file(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class sender_test : public worker_fixture<process_messages_thread> {
@@ -69,7 +63,7 @@ protected:
         std::vector<std::string> contents;
         if (fs::exists(dumps))
             for (const auto& entry : fs::directory_iterator(dumps))
-                contents.push_back(entry.path().filename().string().substr(0, 4) + read_file(entry.path()));
+                contents.push_back(entry.path().filename().string().substr(0, 4) + file_bytes(entry.path()));
         std::sort(contents.begin(), contents.end());
         return contents;
     }
@@ -145,10 +139,9 @@ TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_an
     for (const auto& [name, value] : request.headers)
         if (name == "Accept-Encoding" || name == "Content-Type" || name == "X-API-Key")
             own_headers.emplace_back(name, value);
-    EXPECT_EQ(own_headers, (std::vector<std::pair<std::string, std::string>>{
-                               {"Accept-Encoding", "gzip,deflate"},
-                               {"Content-Type", "application/json"},
-                               {"X-API-Key", "mv4pzkatrwqyenhlbu"}}));
+    EXPECT_EQ(own_headers, (std::vector<std::pair<std::string, std::string>>{{"Accept-Encoding", "gzip,deflate"},
+                                                                             {"Content-Type", "application/json"},
+                                                                             {"X-API-Key", "mv4pzkatrwqyenhlbu"}}));
     EXPECT_TRUE(texts(EVT_LOG_ERROR).empty());
     EXPECT_EQ(process_messages_thread::tls_options, CURLSSLOPT_REVOKE_BEST_EFFORT)
         << "revocation checked on a best-effort basis only; CURLSSLOPT_NO_REVOKE would take a revoked certificate";
@@ -157,6 +150,7 @@ TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_an
 TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failures)
 {
     temp_home home;
+    fresh_store(); // its folder in the new home
     const fs::path dumps = fs::path(home.path()) / "Quillbank" / "routewarden";
     tracking_stub stub;
 
@@ -197,11 +191,10 @@ TEST_F(sender_test, reports_every_kind_of_failure_and_dumps_all_but_http_failure
 
     // A verbose rejection: the row keeps the reason's first 500 characters, the dump all of it.
     // Only the newest dump pairs stay; other files in the folder are not touched.
-    fs::create_directories(dumps);
     for (int stamp = 1; stamp <= 100; ++stamp)
         for (const char* kind : {"msg_", "res_"})
-            std::ofstream(dumps / (kind + std::to_string(stamp) + ".json")) << "old";
-    std::ofstream(dumps / "msg_notes.json") << "kept";
+            write_file(dumps / (kind + std::to_string(stamp) + ".json"), "old");
+    write_file(dumps / "msg_notes.json", "kept");
     const std::string reason(60000, 'r');
     stub.set_reply(reply("reject 17 " + reason));
     start(stub.url(), "bus-7", true);
@@ -231,7 +224,7 @@ TEST(debug_dumps, pairs_within_one_second_and_after_the_clock_went_back_are_kept
     std::vector<std::string> messages;
     for (const wxFileName& file : newest_dump_files(delivery_folder(), max_kept_dump_pairs + 1))
         if (file.GetFullName().StartsWith("msg_"))
-            messages.push_back(read_file(fs::u8path(file.GetFullPath().utf8_string())));
+            messages.push_back(file_bytes(fs_path(file)));
     ASSERT_EQ(messages.size(), max_kept_dump_pairs);
     EXPECT_EQ(messages.front(), std::to_string(max_kept_dump_pairs + 1)) << "the newest pair was deleted at once";
     EXPECT_EQ(messages.back(), "2");
@@ -240,6 +233,7 @@ TEST(debug_dumps, pairs_within_one_second_and_after_the_clock_went_back_are_kept
 TEST_F(sender_test, an_answer_past_the_bounds_fails_and_the_message_goes_on_the_next_pass)
 {
     temp_home home;
+    fresh_store(); // its folder in the new home
     const fs::path dumps = fs::path(home.path()) / "Quillbank" / "routewarden";
     tracking_stub stub;
     start(stub.url(), "bus-7", true);
@@ -281,10 +275,7 @@ TEST_F(sender_test, an_answer_past_the_bounds_fails_and_the_message_goes_on_the_
 TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
 {
     start("http://127.0.0.1:1/objects");
-    std::vector<std::string> twelve;
-    for (int i = 1; i <= 12; ++i)
-        twelve.push_back("message " + std::to_string(i) + "\n");
-    produce(twelve);
+    produce(numbered(1, 12, "\n"));
     ASSERT_TRUE(wait_for_error("Couldn't connect to server"));
     ASSERT_TRUE(eventually([this] { return stored_messages().size() == 10; }, 5s));
     EXPECT_EQ(stored_messages().front(), "message 3\n");
@@ -296,32 +287,26 @@ TEST_F(sender_test, keeps_the_ten_newest_while_the_service_is_down)
 TEST_F(sender_test, the_outbox_loses_the_delivered_message_and_the_ones_the_trim_drops)
 {
     temp_home home;
-    const auto numbered = [](int from, int to) {
-        std::vector<std::string> messages;
-        for (int i = from; i <= to; ++i)
-            messages.push_back("message " + std::to_string(i) + "\n");
-        return messages;
-    };
     tracking_stub stub;
     stub.script({reply("accept"), reply("reject 42 not now")});
     fresh_store(); // its outbox in the new home
     ASSERT_EQ(store_->open_outbox().failure, "");
     start(stub.url());
-    produce(numbered(1, 3));
+    produce(numbered(1, 3, "\n"));
     ASSERT_TRUE(wait_for_error(" not now"));
     stop();
-    EXPECT_EQ(outbox_rows(*store_), numbered(2, 3));
+    EXPECT_EQ(outbox_rows(*store_), numbered(2, 3, "\n"));
 
     // Restarted with what was left; the service now rejects everything.
     stub.set_reply(reply("reject 42 still not"));
     fresh_store();
     ASSERT_EQ(store_->open_outbox().restored, 2u);
     start(stub.url());
-    produce(numbered(4, 13));
+    produce(numbered(4, 13, "\n"));
     ASSERT_TRUE(eventually([this] { return stored_messages().size() == 10; }, 10s));
     stop();
-    EXPECT_EQ(stored_messages(), numbered(4, 13));
-    EXPECT_EQ(outbox_rows(*store_), numbered(4, 13));
+    EXPECT_EQ(stored_messages(), numbered(4, 13, "\n"));
+    EXPECT_EQ(outbox_rows(*store_), numbered(4, 13, "\n"));
 }
 
 TEST_F(sender_test, uses_the_proxy_only_while_one_is_configured)

@@ -7,12 +7,12 @@
 
 #include <wx/utils.h>
 
+#include "file_contents.hpp"
 #include "log/log_files.hpp"
 #include "log/log_page.hpp"
 #include "log/log_rows.hpp"
 #include "log/ui_redirectors.hpp"
 #include "log/utf8_encoder.hpp"
-#include "file_text.hpp"
 #include "temp_home.hpp"
 
 namespace {
@@ -116,7 +116,7 @@ TEST_F(redirected, continues_in_a_new_file_with_the_header_after_the_row_that_pa
     EXPECT_TRUE(wxMatchWild(log_file_pattern, next) && next.EndsWith(wxString::Format("%lu].html", wxGetProcessId()))) << next;
     const std::string first_text = file_text(path), row1 = wxString(row(1)).utf8_string();
     EXPECT_EQ(first_text.substr(first_text.size() - row1.size()), row1);
-    EXPECT_EQ(file_text(page.current_file().GetFullPath().ToStdString()), header + wxString(row(2)).utf8_string())
+    EXPECT_EQ(file_text(fs_path(page.current_file())), header + wxString(row(2)).utf8_string())
         << "a row split over two files";
 }
 

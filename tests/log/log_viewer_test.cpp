@@ -1,9 +1,9 @@
-#include <memory>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -13,38 +13,29 @@
 #include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/image.h>
-#include <wx/time.h>
 #include <wx/utils.h>
 
+#include "eventually.hpp"
+#include "file_contents.hpp"
 #include "log/log_rows.hpp"
 #include "log/log_viewer.hpp"
 #include "log/running_log.hpp"
-#include "file_text.hpp"
 #include "temp_home.hpp"
+
+using namespace std::chrono_literals;
 
 namespace {
 
+// Runs what the event loop holds: the view catches up on a timer.
 void settle()
 {
     wxTheApp->ProcessPendingEvents();
     wxYield();
 }
 
-// Runs the event loop until the condition holds (the view catches up after a short delay).
-bool eventually(const std::function<bool()>& condition)
-{
-    const wxLongLong deadline = wxGetLocalTimeMillis() + 5000;
-    while (!condition() && wxGetLocalTimeMillis() < deadline) {
-        settle();
-        wxMilliSleep(5);
-    }
-    settle();
-    return condition();
-}
-
 bool shows(log_viewer* view, std::size_t count)
 {
-    return eventually([&] { return view->GetItemCount() == count; });
+    return eventually([&] { return view->GetItemCount() == count; }, 5s, settle);
 }
 
 class log_viewer_test : public testing::Test {
@@ -70,7 +61,7 @@ protected:
     log_viewer* view = new log_viewer(frame, *log);
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(log_viewer_test, page_and_file_hold_the_header_and_rows_in_call_order)
 {
@@ -83,7 +74,8 @@ TEST_F(log_viewer_test, page_and_file_hold_the_header_and_rows_in_call_order)
     log_info(L"<b>три</b>");
     const std::string text = file_text(path);
     EXPECT_EQ(view->page_source().utf8_string(), text);
-    const auto one = text.find("'blue'>one<"), two = text.find("'red'>two<"), three = text.find(u8"'blue'>&lt;b&gt;три&lt;/b&gt;<");
+    const auto one = text.find("'blue'>one<"), two = text.find("'red'>two<"),
+               three = text.find(u8"'blue'>&lt;b&gt;три&lt;/b&gt;<");
     ASSERT_NE(three, std::string::npos);
     EXPECT_LT(one, two);
     EXPECT_LT(two, three);
@@ -145,7 +137,7 @@ TEST_F(log_viewer_test, follows_new_rows_only_while_the_newest_is_in_sight)
 
 TEST_F(log_viewer_test, keeps_the_newest_rows_and_shifts_the_rows_in_sight_the_selection_and_the_heights)
 {
-    delete view;  // at once: the frame lays out its only child
+    delete view; // at once: the frame lays out its only child
     log.reset();
     log = std::make_unique<running_log>(wxFileName(path), 60);
     view = new log_viewer(frame, *log);
@@ -157,7 +149,7 @@ TEST_F(log_viewer_test, keeps_the_newest_rows_and_shifts_the_rows_in_sight_the_s
             log_info(wxString::Format("row %d", n) + (n % 3 == 0 ? long_text : wxString()));
     };
     const auto caught_up = [&](std::size_t dropped) {
-        return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; });
+        return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; }, 5s, settle);
     };
     write(0, 100);
     ASSERT_TRUE(caught_up(40)) << "shows " << view->GetItemCount() << " rows after dropping " << view->dropped_rows();
@@ -185,7 +177,7 @@ TEST_F(log_viewer_test, rows_written_before_the_window_was_ever_shown_appear_wit
     ASSERT_TRUE(shows(hidden_view, 100));
     hidden.Show();
     // The window gets its size some turns of the loop later, later still under load.
-    EXPECT_TRUE(eventually([&] { return hidden_view->GetVisibleRowsEnd() == 100u; }))
+    EXPECT_TRUE(eventually([&] { return hidden_view->GetVisibleRowsEnd() == 100u; }, 5s, settle))
         << "the newest row is not in sight once shown: rows end at " << hidden_view->GetVisibleRowsEnd();
     EXPECT_GT(hidden_view->GetVisibleRowsBegin(), 0u);
 }
@@ -206,20 +198,21 @@ int pixels_like(wxWindow* window, const wxColour& colour)
     int count = 0;
     for (int y = 0; y < size.y; ++y)
         for (int x = 0; x < size.x; ++x)
-            if (std::abs(image.GetRed(x, y) - colour.Red()) < 60 && std::abs(image.GetGreen(x, y) - colour.Green()) < 60 &&
+            if (std::abs(image.GetRed(x, y) - colour.Red()) < 60 &&
+                std::abs(image.GetGreen(x, y) - colour.Green()) < 60 &&
                 std::abs(image.GetBlue(x, y) - colour.Blue()) < 60)
                 ++count;
     return count;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(log_viewer_test, rows_are_painted_in_their_colours)
 {
     EXPECT_EQ(pixels_like(view, *wxBLUE), 0);
     log_info("information");
-    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxBLUE) > 20; }));
+    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxBLUE) > 20; }, 5s, settle));
     EXPECT_EQ(pixels_like(view, *wxRED), 0);
     log_error("error");
-    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxRED) > 20; }));
+    EXPECT_TRUE(eventually([&] { return pixels_like(view, *wxRED) > 20; }, 5s, settle));
 }

@@ -51,14 +51,30 @@ bool event_sink::wait_for(const std::function<bool(const std::vector<reported_ev
 
 bool event_sink::wait_for_text(wxEventType type, const wxString& fragment, std::chrono::milliseconds timeout) const
 {
-    return wait_for(
-        [&](const std::vector<reported_event>& events) {
-            for (const auto& e : events)
-                if (e.type == type && e.text.Contains(fragment))
-                    return true;
-            return false;
-        },
-        timeout);
+    return wait_for([&](const std::vector<reported_event>& events) { return count_in(events, type, fragment) > 0; },
+                    timeout);
+}
+
+bool event_sink::wait_for_facts(worker_fact::kind kind, std::size_t at_least, std::chrono::milliseconds timeout) const
+{
+    return wait_for([&](const std::vector<reported_event>& events) { return facts_in(events, kind) >= at_least; },
+                    timeout);
+}
+
+std::size_t count_in(const std::vector<reported_event>& events, wxEventType type, const wxString& fragment)
+{
+    std::size_t n = 0;
+    for (const auto& e : events)
+        n += e.type == type && e.text.Contains(fragment);
+    return n;
+}
+
+std::size_t facts_in(const std::vector<reported_event>& events, worker_fact::kind kind)
+{
+    std::size_t n = 0;
+    for (const auto& e : events)
+        n += e.type == EVT_WORKER_FACT && e.field == static_cast<int>(kind);
+    return n;
 }
 
 void event_sink::clear()

@@ -22,6 +22,11 @@ struct reported_event {
     long number;   // a worker fact's count
 };
 
+// The events of this type whose text contains the fragment.
+std::size_t count_in(const std::vector<reported_event>& events, wxEventType type, const wxString& fragment = {});
+// The worker facts of this kind.
+std::size_t facts_in(const std::vector<reported_event>& events, worker_fact::kind kind);
+
 // Where log_info and log_error send the rows of other threads while it lives, too.
 class event_sink : public wxEvtHandler {
 public:
@@ -39,6 +44,14 @@ public:
     // Waits for an event of this type whose text contains the fragment.
     bool wait_for_text(wxEventType type, const wxString& fragment,
                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Waits for at least this many facts of the kind.
+    bool wait_for_facts(worker_fact::kind kind, std::size_t at_least,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    std::size_t count(wxEventType type, const wxString& fragment = {}) const
+    {
+        return count_in(events(), type, fragment);
+    }
+    std::size_t facts(worker_fact::kind kind) const { return facts_in(events(), kind); }
     void clear();
 
 private:

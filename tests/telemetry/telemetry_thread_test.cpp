@@ -32,7 +32,8 @@ namespace {
 // the limited broadcast, and a peer's side 10.77.0.2.
 class broadcast_link {
 public:
-    broadcast_link() : agent_("routewarden-agent-" + std::to_string(getpid())), peer_("routewarden-peer-" + std::to_string(getpid()))
+    broadcast_link()
+        : agent_("routewarden-agent-" + std::to_string(getpid())), peer_("routewarden-peer-" + std::to_string(getpid()))
     {
         ok_ = run("ip netns add " + agent_) && run("ip netns add " + peer_) &&
               run("ip -n " + agent_ + " link add veth0 type veth peer name veth1 netns " + peer_) &&
@@ -100,10 +101,7 @@ protected:
         ASSERT_TRUE(link_.ok()) << "cannot set up the network namespaces";
     }
 
-    std::map<std::string, std::string> replies()
-    {
-        return worker_->telemetry_replies();
-    }
+    std::map<std::string, std::string> replies() { return worker_->telemetry_replies(); }
 
     // A peer on 10.77.0.2:50123, listening when this returns.
     std::thread start_peer(std::function<void(udp::socket&)> body)
@@ -180,9 +178,7 @@ TEST_F(telemetry_thread_test, a_failed_send_is_one_row_while_it_lasts_and_the_ne
 {
     const auto failure_rows = [](std::size_t n) {
         return [n](const std::vector<reported_event>& events) {
-            std::size_t rows = 0;
-            for (const auto& e : events)
-                rows += e.type == EVT_LOG_ERROR && e.text.StartsWith("Telemetry error: send_to: ");
+            const std::size_t rows = count_in(events, EVT_LOG_ERROR, "Telemetry error: send_to: ");
             return rows >= n && rows == events.size();
         };
     };
