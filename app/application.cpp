@@ -11,8 +11,10 @@
 #include <wx/toplevel.h>
 #include <wx/translation.h>
 
+#include "app/event_reports.hpp"
 #include "app/platform.hpp"
 #include "app/routewarden_frame.hpp"
+#include "app/settings_file.hpp"
 #include "log/foreign_text.hpp"
 #include "log/log_rows.hpp"
 
@@ -91,6 +93,7 @@ bool routewarden::OnInit()
         platform::exit_immediately(failed_start_code);
     }
     main_frame = frame;
+    event_reports().started(ROUTEWARDEN_VERSION, open_settings(settings_file_name(), {})->Read(settings::device));
     SetTopWindow(frame);
     // Only the copy that runs: one refused as a second copy or failed at start is not restarted.
     platform::restart_after_update();

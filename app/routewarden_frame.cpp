@@ -13,6 +13,7 @@
 #include <wx/utils.h>
 
 #include "app/diagnostics.hpp"
+#include "app/event_reports.hpp"
 #include "app/platform.hpp"
 #include "app/resolved_settings.hpp"
 #include "app/settings_file.hpp"
@@ -115,6 +116,7 @@ routewarden_frame::~routewarden_frame()
         watcher_->RemoveAll();
     config_->Flush();
     tray_icon_.reset();
+    event_reports().ended();
 }
 
 void routewarden_frame::show_and_raise()
