@@ -94,4 +94,23 @@ protected:
     }
 };
 
+// The events the agent writes to the system's log, numbered as the executable's message table
+// (app/routewarden_events.mc) numbers them, which also gives each its level. Fleet monitoring
+// filters by these numbers: a number never changes its meaning.
+enum class event_id : std::uint16_t {
+    started = 1000,
+    ended = 1001,
+    policy_refused = 2000,
+    delivery_stalled = 3000,
+    delivery_resumed = 3001,
+    memory_only = 3002,
+    outbox_used_again = 3003,
+    log_unwritable = 3004,
+};
+
+// Writes the event with the text, in the user's language, as its one insertion: on Windows to the
+// Application log under the source "Routewarden" that the installer registers; elsewhere nothing.
+// From any thread. A failure is silent: it must never lead to a row, which could lead to an event.
+void write_event(event_id id, const wxString& text);
+
 }

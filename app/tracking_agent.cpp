@@ -97,12 +97,13 @@ void tracking_agent::start()
     const resolved_settings in_force = resolved();
     if (in_force.telemetry.enabled)
         telemetry_port_ = in_force.telemetry.port;
+    events_.started(ROUTEWARDEN_VERSION, in_force.poller.device);
     log_address_rows(in_force, false);
     start_poller(in_force);
     start_sender(in_force);
     if (telemetry_port_)
         start_telemetry(*telemetry_port_);
-    policy_timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { check_policy(); });
+    policy_timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { on_minute(); });
     policy_timer_.Start(policy_period_ms);
     policy_confirm_timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { confirm_policy(); });
     restart_timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { restart_ended_workers(); });
@@ -123,6 +124,7 @@ void tracking_agent::stop()
     if (watcher_)
         watcher_->RemoveAll();
     config_->Flush();
+    events_.ended();
 }
 
 void tracking_agent::on_status(wxThreadEvent& event)
@@ -150,6 +152,12 @@ void tracking_agent::on_fact(wxThreadEvent& event)
 void tracking_agent::track(const worker_fact& fact)
 {
     tracking_.take(fact, wxDateTime::Now());
+    const auto now = event_reports::clock::now();
+    if (fact.what == worker_fact::kind::delivered)
+        events_.delivered(now);
+    events_.waiting(static_cast<long>(tracking_.waiting()), now);
+    if (fact.what == worker_fact::kind::memory_only)
+        events_.memory_only(fact.count != 0);
     show_tracking();
 }
 
@@ -213,6 +221,13 @@ void tracking_agent::apply_config_change()
     reload_workers(resolved());
 }
 
+void tracking_agent::on_minute()
+{
+    check_policy();
+    events_.tick(event_reports::clock::now());
+    events_.log_unwritable(!log_->page().file_writable());
+}
+
 void tracking_agent::check_policy()
 {
     if (policy_.check())
@@ -235,6 +250,7 @@ bool tracking_agent::report_policy(const managed_policy& before, bool at_start)
     for (const wxString& row : now.refused)
         if (std::find(before.refused.begin(), before.refused.end(), row) == before.refused.end())
             log_error(row);
+    events_.policy_refused(now.refused);
     if (!now.values.empty() && now.keys() != before.keys())
         log_info(wxString::Format(_("Set by your administrator: %s"), now.keys()));
     return changed;

@@ -18,6 +18,7 @@
 #include <wx/timer.h>
 
 #include "app/agent_folders.hpp"
+#include "app/event_reports.hpp"
 #include "app/managed_policy.hpp"
 #include "app/presets.hpp"
 #include "app/tracking_state.hpp"
@@ -85,6 +86,8 @@ private:
     void apply_config_change();
     // The policy again: a change it sees is read again a little later, and applied once that agrees.
     void check_policy();
+    // Once a minute: the policy, and the system log's view of deliveries and the log file.
+    void on_minute();
     void confirm_policy();
     // The rows for the policy now in force after the one before. A refused value gets its red row
     // once, while it stays the same; the managed keys are named at start and after a change that
@@ -127,6 +130,7 @@ private:
     std::vector<wxString> file_refusals_; // those already reported
     std::unique_ptr<wxFileSystemWatcher> watcher_;
     tracking_state tracking_;
+    event_reports events_;
     std::vector<agent_view*> views_;
     // Shared by the poller and the sender; declared before them, so that it outlives them.
     const poll_timing timing_;

@@ -17,6 +17,8 @@ public:
     // the waiting messages are kept in memory only, or a worker is down.
     bool failing() const { return delivery_failing_ || coordinates_failing() || memory_only_ || workers_down_ > 0; }
 
+    std::size_t waiting() const { return waiting_; }
+
     // The title, the last delivery, the messages waiting and dropped, and while failing the
     // latest failure; cut to what the Windows notification area shows.
     wxString tooltip(const wxString& title) const;

@@ -9,6 +9,8 @@ set(mingw x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${mingw}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${mingw}-g++-posix)
 set(CMAKE_RC_COMPILER ${mingw}-windres)
+# The message compiler, for the events' message table (app/CMakeLists.txt).
+set(CMAKE_MC_COMPILER ${mingw}-windmc)
 
 if(DEFINED ENV{ROUTEWARDEN_WIN_DEPS})
   set(routewarden_win_deps "$ENV{ROUTEWARDEN_WIN_DEPS}")

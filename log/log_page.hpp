@@ -50,6 +50,8 @@ public:
     std::size_t dropped() const { return dropped_; }
     // The log file being written.
     const wxFileName& current_file() const { return current_file_; }
+    // False once the file could not be opened or a write to it failed.
+    bool file_writable() const { return static_cast<bool>(file_); }
 
 private:
     // Keeps a finished row, dropping the oldest beyond max_rows_.

@@ -74,15 +74,25 @@ case_units() {
     fail "peer names not read in the Russian code page (see ctest-ru.log)"
 }
 
-# Settings and log file written in the Wine user's home; taskkill ends the agent the orderly way.
+# event_written <type> <message id> <text>: the agent's write to the Application log. Wine keeps
+# no log, but its traces give each write's type and id, then its text.
+event_written() {
+  grep -A1 -E "ReportEventW \([0-9A-F]+,$1,0x0000,$2," "$case_dir/agent.out" | grep -qF "ReportEventW L\"$3\""
+}
+project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt"; }
+
+# Settings and log file written in the Wine user's home; taskkill ends the agent the orderly way,
+# and the start and the end are in the event log.
 case_first_start() {
-  launch_agent
+  WINEDEBUG=-all,+eventlog,fixme+advapi launch_agent
   wait_for 60 "settings file written" test -s "$settings"
   wait_for 60 "log file written" has_log_file
   wait_for 60 "the tray icon docked" icon_docked
   config_has "device=" || fail "no device in the settings file written at the first start"
   close_agent
   expect_orderly_end taskkill
+  event_written 0x0004 0x400003e8 "Routewarden $(project_version) started, device []" || fail "no information event 1000 at start"
+  event_written 0x0004 0x400003e9 "Routewarden ended normally" || fail "no information event 1001 at the end"
 }
 
 # The icon docked in the tray host, double click, "Log", "Setup" with an edit by hand while it is
@@ -460,7 +470,7 @@ seconds() { printf '%d.%03d s' $(($1 / 1000)) $(($1 % 1000)); }
 # them; an uninstall; prints the package's size and the times. Last: it installs into the prefix.
 case_installer() {
   local version next package rebuilt_package next_package
-  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+  version=$(project_version)
   next=${version%%.*}.$((10#${version#*.} + 1))
   package=$build/routewarden-$version-x64.msi
   rebuilt_package=$build/tests/windows/routewarden-$version-rebuilt-x64.msi
@@ -507,6 +517,13 @@ case_installer() {
   for key in "${!presets[@]}"; do
     [ "$(reg_value "$presets_key" "$key")" = "${presets[$key]}" ] || fail "preset $key not stored"
   done
+  # The event source: its values' types in the package, their data as installed.
+  local events_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Routewarden'
+  msiinfo export "$package" Registry | tr -d '\r' | grep -F "${events_key#HKLM\\}" >"$case_dir/events.txt"
+  grep -qP '\tEventMessageFile\t#%\[INSTALLFOLDER\]routewarden\.exe\t' "$case_dir/events.txt" &&
+    grep -qP '\tTypesSupported\t#7\t' "$case_dir/events.txt" || fail "event source rows: $(cat "$case_dir/events.txt")"
+  [ "$(reg_value "$events_key" EventMessageFile)" = 'C:\Program Files\Quillbank\Routewarden\routewarden.exe' ] &&
+    [ "$(reg_value "$events_key" TypesSupported)" = 0x7 ] || fail "the event source not registered"
   local entry
   entry=$(start_menu_entry)
   [ -n "$entry" ] && grep -qaF 'Quillbank\Routewarden\routewarden.exe' "$entry" || fail "no Start-menu entry for the program"
@@ -554,6 +571,7 @@ case_installer() {
   [ -z "$(find "$programs" -type f 2>/dev/null)" ] || fail "files left under Program Files: $(find "$programs" -type f)"
   [ -z "$(reg_value "$run_key" Routewarden)" ] || fail "the Run value left behind"
   ! reg_key_exists "$presets_key" || fail "the presets left behind"
+  ! reg_key_exists "$events_key" || fail "the event source left behind"
   [ -z "$(start_menu_entry)" ] || fail "the Start-menu entry left behind"
   [ "$(tr -d '\r' <"$settings")" = "$first_start" ] && has_log_file || fail "the user's settings or log went"
   echo "    package $(stat -c %s "$package") bytes; install $(seconds "$install_ms"), upgrade $(seconds "$upgrade_ms"), uninstall $(seconds "$uninstall_ms")"
