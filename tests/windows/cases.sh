@@ -451,8 +451,9 @@ one_product() {
     tr -d '\r' | awk '/^HKEY/ { key = $0 } /^    DisplayName    REG_SZ    Routewarden$/ { print key }')
   [ "$(printf '%s\n' "$products" | grep -c .)" -eq 1 ] || fail "installed products after $1: $products"
 }
-# msi_table <package> <table>: the rows of one of the package's tables, tab-separated.
-msi_table() { msiinfo export "$1" "$2" | tr -d '\r'; }
+# msi_table <package> <table>: the rows of one of the package's tables, tab-separated. msiinfo
+# writes a table's binary data into a folder of the table's name: the case's own.
+msi_table() { (cd "$case_dir" && msiinfo export "$1" "$2") | tr -d '\r'; }
 # msi_property <package> <name>: the value in the package's Property table.
 msi_property() { msi_table "$1" Property | sed -n "s/^$2\t//p"; }
 # delivered_since <seconds since the epoch>: the last message delivered has a sample time as late.
@@ -520,9 +521,9 @@ case_installer() {
     routewarden.admx en-US/routewarden.adml ru-RU/routewarden.adml)
   [ "$(unzip -Z1 "$build/routewarden-$version-policy-templates.zip" | sort)" = "$(printf '%s\n' "${templates[@]}" | sort)" ] ||
     fail "the templates' zip holds: $(unzip -Z1 "$build/routewarden-$version-policy-templates.zip")"
-  msiinfo export "$package" Upgrade | tr -d '\r' |
+  msi_table "$package" Upgrade |
     grep -qP "^\{[-0-9A-F]+\}\t\t${version%%.*}\.0\.${version#*.}\t\t513\t\tWIX_UPGRADE_DETECTED$" ||
-    fail "no upgrade row up to this version inclusive: $(msiinfo export "$package" Upgrade)"
+    fail "no upgrade row up to this version inclusive: $(msi_table "$package" Upgrade)"
   local programs="$WINEPREFIX/drive_c/Program Files/Quillbank"
   local presets_key='HKLM\SOFTWARE\Quillbank\routewarden'
   local run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
