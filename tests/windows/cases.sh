@@ -527,6 +527,8 @@ case_installer() {
   local programs="$WINEPREFIX/drive_c/Program Files/Quillbank"
   local presets_key='HKLM\SOFTWARE\Quillbank\routewarden'
   local run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+  # The detection rule that holds for any build (README): the packed upgrade code's key.
+  local upgrade_code_key='HKLM\Software\Classes\Installer\UpgradeCodes\A29C622F23A1E704D9B93847640310F3'
 
   loopback_peer coordinates "$coordinate_simulator" data
   local coordinate_port=$peer_port
@@ -563,6 +565,7 @@ case_installer() {
     fail "the list of installed programs lacks the maker or help link: $(wine reg query "$products" /reg:64 | tr -d '\r')"
   cmp -s "$WINEPREFIX/drive_c/windows/Installer/${products##*\\}/routewarden.ico" "$build/bin/routewarden.ico" ||
     fail "the product's icon not published"
+  reg_key_exists "$upgrade_code_key" || fail "no key of the upgrade code"
 
   # As at logon: wineboot starts what the Run keys name, as Windows does when a user logs on.
   started=$(date -u +%s)
@@ -610,6 +613,7 @@ case_installer() {
   [ -z "$(find "$programs" -type f 2>/dev/null)" ] || fail "files left under Program Files: $(find "$programs" -type f)"
   [ -z "$(reg_value "$run_key" Routewarden)" ] || fail "the Run value left behind"
   ! reg_key_exists "$presets_key" || fail "the presets left behind"
+  ! reg_key_exists "$upgrade_code_key" || fail "the upgrade code's key left behind"
   [ -z "$(start_menu_entry)" ] || fail "the Start-menu entry left behind"
   [ "$(tr -d '\r' <"$settings")" = "$first_start" ] && has_log_file || fail "the user's settings or log went"
   echo "    package $(stat -c %s "$package") bytes; install $(seconds "$install_ms"), upgrade $(seconds "$upgrade_ms"), uninstall $(seconds "$uninstall_ms")"
