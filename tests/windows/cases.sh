@@ -417,6 +417,28 @@ case_diagnostics() {
   expect_orderly_end "\"Exit\""
 }
 
+# The build's signing step on copies of the program and installer, with a throwaway code-signing
+# certificate whose key is encrypted: Authenticode accepts both against that certificate alone,
+# and the installer's tables still read.
+case_signing() {
+  local version package file
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+  package=$build/routewarden-$version-x64.msi
+  openssl req -x509 -newkey rsa:2048 -days 2 -subj "/CN=Routewarden throwaway signer" \
+    -addext extendedKeyUsage=codeSigning -addext keyUsage=digitalSignature \
+    -keyout "$case_dir/key.pem" -out "$case_dir/cert.pem" -passout pass:throwaway 2>/dev/null ||
+    fail "no throwaway certificate"
+  cp "$exe" "$package" "$case_dir/"
+  ROUTEWARDEN_SIGN_CERT=$case_dir/cert.pem ROUTEWARDEN_SIGN_KEY=$case_dir/key.pem ROUTEWARDEN_SIGN_PASS=throwaway \
+    bash "$root/scripts/sign-windows" "$case_dir/routewarden.exe" "$case_dir/${package##*/}" >"$case_dir/sign.out" 2>&1 ||
+    fail "the signing step failed: $(cat "$case_dir/sign.out")"
+  for file in "$case_dir/routewarden.exe" "$case_dir/${package##*/}"; do
+    osslsigncode verify -CAfile "$case_dir/cert.pem" -in "$file" >"$file.verify" 2>&1 ||
+      fail "${file##*/} not accepted as signed: $(tail -n3 "$file.verify")"
+  done
+  [ -n "$(msi_property "$case_dir/${package##*/}" ProductCode)" ] || fail "the signed installer's tables do not read"
+}
+
 # The machine's registry as the 64-bit agent sees it: reg_value <key> <name> gives the data.
 reg_value() {
   wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
@@ -439,8 +461,11 @@ one_product() {
     tr -d '\r' | awk '/^HKEY/ { key = $0 } /^    DisplayName    REG_SZ    Routewarden$/ { print key }')
   [ "$(printf '%s\n' "$products" | grep -c .)" -eq 1 ] || fail "installed products after $1: $products"
 }
+# msi_table <package> <table>: the rows of one of the package's tables, tab-separated. msiinfo
+# writes a table's binary data into a folder of the table's name: the case's own.
+msi_table() { (cd "$case_dir" && msiinfo export "$1" "$2") | tr -d '\r'; }
 # msi_property <package> <name>: the value in the package's Property table.
-msi_property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
+msi_property() { msi_table "$1" Property | sed -n "s/^$2\t//p"; }
 # delivered_since <seconds since the epoch>: the last message delivered has a sample time as late.
 delivered_since() { (($(date -u -d "$(delivered_stamps | tail -n1)" +%s) >= $1)); }
 # Linux ids of the installed agent's processes in this prefix (other prefixes may run agents too).
@@ -463,11 +488,14 @@ start_menu_entry() {
 }
 seconds() { printf '%d.%03d s' $(($1 / 1000)) $(($1 % 1000)); }
 
-# The package's secure properties and same-version upgrade row; a silent install with the fleet's
-# presets and the policy templates, the agent started by the machine's Run value as at logon and
-# delivering with them; with it running, a rebuilt package of the same version and an upgrade to
-# the next one, each leaving one product without a reboot request, the agent delivering after
-# them; an uninstall; prints the package's size and the times. Last: it installs into the prefix.
+# The package's tables (secure properties, same-version upgrade row, the components of the
+# Start-menu entry and of the Run value with its condition, icon, maker, help link) and the
+# templates' zip; a silent install with the fleet's presets and the policy templates, listed with
+# its maker, help link and icon, the agent started by the machine's Run value as at logon and
+# delivering with them; with it running, a rebuilt package of the same version with AUTOSTART=0
+# and an upgrade to the next one that keeps it, each leaving one product without a reboot
+# request, the agent delivering after them; an uninstall; prints the package's size and the
+# times. Last: it installs into the prefix.
 case_installer() {
   local version next package rebuilt_package next_package
   version=$(project_version)
@@ -481,15 +509,36 @@ case_installer() {
   # keeps, and an upgrade row that takes in this very version.
   local secure='TRACKING_SERVER_ADDRESS;COORDINATE_SERVER_ADDRESS;COORDINATE_SERVER_PORT;DEVICE;'
   secure+='INSTALLED_TRACKING_SERVER_ADDRESS;INSTALLED_COORDINATE_SERVER_ADDRESS;INSTALLED_COORDINATE_SERVER_PORT;'
-  secure+='INSTALLED_DEVICE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED'
+  secure+='INSTALLED_DEVICE;AUTOSTART;INSTALLED_AUTOSTART;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED'
   [ "$(msi_property "$package" SecureCustomProperties)" = "$secure" ] ||
     fail "secure properties: $(msi_property "$package" SecureCustomProperties)"
-  msiinfo export "$package" Upgrade | tr -d '\r' |
+  # The Start-menu entry and the Run value in components of their own, the Run value's only when
+  # AUTOSTART is not 0; the icon, maker and support address of the list of installed programs.
+  msi_table "$package" Component | grep -qP '^start_menu\t\{4A859D95-B090-4F6B-A9E3-6E2B134B8A2E\}\tTARGETDIR\t260\t\treg' ||
+    fail "no start_menu component of its own: $(msi_table "$package" Component)"
+  local run_row
+  run_row=$(msi_table "$package" Component | grep -P '^autostart\t\{29784FD0-8D40-4BC4-AB2C-7A73F202CB95\}\tTARGETDIR\t260\tAUTOSTART <> "0"\t') ||
+    fail "no autostart component under its condition: $(msi_table "$package" Component)"
+  msi_table "$package" Registry | grep -qP "^${run_row##*$'\t'}\t2\tSoftware\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run\tRoutewarden\t" ||
+    fail "the autostart component's key path is not the Run value"
+  [ "$(msi_property "$package" ARPPRODUCTICON)" = routewarden.ico ] && msi_table "$package" Icon | grep -q '^routewarden\.ico\s' ||
+    fail "no product icon"
+  local help_link
+  help_link=$(sed -n 's/^ROUTEWARDEN_HELP_LINK:STRING=//p' "$build/CMakeCache.txt")
+  [ -n "$help_link" ] && [ "$(msi_property "$package" ARPHELPLINK)" = "$help_link" ] || fail "the help link is not $help_link"
+  [ "$(msi_property "$package" Manufacturer)" = Quillbank ] || fail "the maker is not Quillbank"
+  local templates=(quillbank.admx en-US/quillbank.adml ru-RU/quillbank.adml
+    routewarden.admx en-US/routewarden.adml ru-RU/routewarden.adml)
+  [ "$(unzip -Z1 "$build/routewarden-$version-policy-templates.zip" | sort)" = "$(printf '%s\n' "${templates[@]}" | sort)" ] ||
+    fail "the templates' zip holds: $(unzip -Z1 "$build/routewarden-$version-policy-templates.zip")"
+  msi_table "$package" Upgrade |
     grep -qP "^\{[-0-9A-F]+\}\t\t${version%%.*}\.0\.${version#*.}\t\t513\t\tWIX_UPGRADE_DETECTED$" ||
-    fail "no upgrade row up to this version inclusive: $(msiinfo export "$package" Upgrade)"
+    fail "no upgrade row up to this version inclusive: $(msi_table "$package" Upgrade)"
   local programs="$WINEPREFIX/drive_c/Program Files/Quillbank"
   local presets_key='HKLM\SOFTWARE\Quillbank\routewarden'
   local run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+  # The detection rule that holds for any build (README): the packed upgrade code's key.
+  local upgrade_code_key='HKLM\Software\Classes\Installer\UpgradeCodes\A29C622F23A1E704D9B93847640310F3'
 
   loopback_peer coordinates "$coordinate_simulator" data
   local coordinate_port=$peer_port
@@ -505,7 +554,7 @@ case_installer() {
   [ -f "$programs/Routewarden/routewarden.exe" ] && [ -f "$programs/Routewarden/ru/LC_MESSAGES/routewarden.mo" ] ||
     fail "the program or its catalogue not installed"
   local template
-  for template in routewarden.admx en-US/routewarden.adml ru-RU/routewarden.adml; do
+  for template in "${templates[@]}"; do
     cmp -s "$programs/Routewarden/policies/$template" "$root/windows/policies/$template" ||
       fail "policy template $template not installed"
   done
@@ -527,6 +576,13 @@ case_installer() {
   local entry
   entry=$(start_menu_entry)
   [ -n "$entry" ] && grep -qaF 'Quillbank\Routewarden\routewarden.exe' "$entry" || fail "no Start-menu entry for the program"
+  local products
+  one_product "the install"
+  [ "$(reg_value "$products" Publisher)" = Quillbank ] && [ "$(reg_value "$products" HelpLink)" = "$help_link" ] ||
+    fail "the list of installed programs lacks the maker or help link: $(wine reg query "$products" /reg:64 | tr -d '\r')"
+  cmp -s "$WINEPREFIX/drive_c/windows/Installer/${products##*\\}/routewarden.ico" "$build/bin/routewarden.ico" ||
+    fail "the product's icon not published"
+  reg_key_exists "$upgrade_code_key" || fail "no key of the upgrade code"
 
   # As at logon: wineboot starts what the Run keys name, as Windows does when a user logs on.
   started=$(date -u +%s)
@@ -540,23 +596,26 @@ case_installer() {
   expect_delivered "$device"
 
   # With the agent running: the same version rebuilt (a product code of its own) replaces the
-  # installed one rather than adding a second product.
-  local agents products
+  # installed one rather than adding a second product; AUTOSTART=0 leaves the Run value out.
+  local agents
   agents=$(installed_agents)
-  installer_action /i "$rebuilt_package" >/dev/null
+  installer_action /i "$rebuilt_package" AUTOSTART=0 >/dev/null
   one_product "the reinstall"
   [ "${products##*\\}" = "$(msi_property "$rebuilt_package" ProductCode)" ] ||
     fail "the rebuilt package is not the one installed"
+  [ -z "$(reg_value "$run_key" Routewarden)" ] || fail "AUTOSTART=0 kept the Run value"
+  [ -n "$(start_menu_entry)" ] || fail "AUTOSTART=0 took the Start-menu entry"
 
   # The next version, without properties, with the agent running: it replaces this one, keeps
-  # the presets, asks for no reboot, and the agent goes on delivering.
+  # the presets and AUTOSTART=0, asks for no reboot, and the agent goes on delivering.
   upgrade_ms=$(installer_action /i "$next_package")
   local upgraded
   upgraded=$(date -u +%s)
   one_product "the upgrade"
   [ "$(reg_value "$products" DisplayVersion)" = "${next%%.*}.0.${next#*.}" ] || fail "the upgrade did not install $next"
   [ "$(find "$WINEPREFIX/drive_c" -iname routewarden.exe | wc -l)" -eq 1 ] || fail "more than one copy installed"
-  [ -n "$(start_menu_entry)" ] && [ -n "$(reg_value "$run_key" Routewarden)" ] || fail "the upgrade lost the start entries"
+  [ -n "$(start_menu_entry)" ] || fail "the upgrade lost the Start-menu entry"
+  [ -z "$(reg_value "$run_key" Routewarden)" ] || fail "the upgrade did not keep AUTOSTART=0"
   for key in "${!presets[@]}"; do
     [ "$(reg_value "$presets_key" "$key")" = "${presets[$key]}" ] || fail "the upgrade lost preset $key"
   done
@@ -572,6 +631,7 @@ case_installer() {
   [ -z "$(reg_value "$run_key" Routewarden)" ] || fail "the Run value left behind"
   ! reg_key_exists "$presets_key" || fail "the presets left behind"
   ! reg_key_exists "$events_key" || fail "the event source left behind"
+  ! reg_key_exists "$upgrade_code_key" || fail "the upgrade code's key left behind"
   [ -z "$(start_menu_entry)" ] || fail "the Start-menu entry left behind"
   [ "$(tr -d '\r' <"$settings")" = "$first_start" ] && has_log_file || fail "the user's settings or log went"
   echo "    package $(stat -c %s "$package") bytes; install $(seconds "$install_ms"), upgrade $(seconds "$upgrade_ms"), uninstall $(seconds "$uninstall_ms")"
