@@ -1,6 +1,8 @@
 #pragma once
 // Where the agent keeps its files, computed once at start and handed down: no lower layer builds a
 // folder of its own.
+#include <vector>
+
 #include <wx/filename.h>
 #include <wx/string.h>
 
@@ -13,5 +15,14 @@ struct agent_folders {
     wxFileName settings_file() const { return wxFileName(settings, ".routewarden"); }
 };
 
-// Under the user's home folder: Quillbank/config, Quillbank/log and Quillbank/routewarden.
+// Quillbank/config, Quillbank/log and Quillbank/routewarden under base.
+agent_folders folders_under(const wxString& base);
+
+// Under the folder the platform keeps the user's files in (platform::user_files_folder).
 agent_folders user_folders();
+
+// When only the folders under where earlier versions kept the files (platform::former_user_files_folder)
+// hold the settings or the outbox, moves them (the settings file and its copy, the outbox with its
+// journal and its stale mark) into to, once: the logs stay. The files moved, by their new paths; a
+// file that cannot be moved stays where it was.
+std::vector<wxString> move_former_files(const agent_folders& to);

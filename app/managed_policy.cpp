@@ -7,6 +7,12 @@
 #include "app/setting_checks.hpp"
 #include "app/settings_keys.hpp"
 
+bool managed_policy::allows(const char* menu_key) const
+{
+    const wxString* value = find(menu_key);
+    return value == nullptr || *value != "0";
+}
+
 const wxString* managed_policy::find(const char* key) const
 {
     for (const value& managed : values)
@@ -32,6 +38,14 @@ managed_policy read_managed_policy(const std::function<machine_value(const char*
         if (!value.refusal.empty())
             policy.refused.push_back(wxString::Format(_("Policy %s [%s] refused: %s. The user's value is used."),
                                                       key, value.shown, value.refusal));
+        else if (!value.text.empty())
+            policy.values.push_back({key, value.text});
+    }
+    for (const char* key : settings::menu_keys) {
+        const checked_value value = check_machine_value(key, read(key));
+        if (!value.refusal.empty())
+            policy.refused.push_back(wxString::Format(_("Policy %s [%s] refused: %s. The menu item is offered."), key,
+                                                      value.shown, value.refusal));
         else if (!value.text.empty())
             policy.values.push_back({key, value.text});
     }

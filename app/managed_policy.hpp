@@ -24,6 +24,8 @@ struct managed_policy {
 
     // The value in force for the key, or null.
     const wxString* find(const char* key) const;
+    // Whether the driver's menus offer the item of settings::allow_exit or settings::allow_setup.
+    bool allows(const char* menu_key) const;
     // The keys in force, comma-separated.
     wxString keys() const;
     bool operator==(const managed_policy& other) const { return values == other.values && refused == other.refused; }

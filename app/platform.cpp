@@ -8,6 +8,7 @@
 #ifdef __WINDOWS__
 #include <wx/log.h>
 #include <wx/msw/registry.h>
+#include <wx/utils.h>
 #include <wx/msw/wrapwin.h>
 #endif
 
@@ -37,6 +38,20 @@ void use_system_text_encoding()
 }
 
 #ifdef __WINDOWS__
+
+wxString user_files_folder()
+{
+    wxString profile;
+    if (wxGetEnv("USERPROFILE", &profile) && wxFileName::DirExists(profile))
+        return profile;
+    return wxFileName::GetHomeDir();
+}
+
+wxString former_user_files_folder()
+{
+    const wxString home = wxFileName::GetHomeDir();
+    return wxFileName::DirName(home).SameAs(wxFileName::DirName(user_files_folder())) ? wxString() : home;
+}
 
 wxDateTime modification_time(const wxFileName& file)
 {
@@ -106,6 +121,16 @@ void exit_on_termination_request(int)
 }
 
 #else
+
+wxString user_files_folder()
+{
+    return wxFileName::GetHomeDir();
+}
+
+wxString former_user_files_folder()
+{
+    return {};
+}
 
 wxDateTime modification_time(const wxFileName& file)
 {

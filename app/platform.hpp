@@ -20,6 +20,13 @@ using machine_value = std::variant<std::monostate, wxString, std::uint32_t, othe
 
 namespace platform {
 
+// The folder the agent's files live under: on Windows the local profile (USERPROFILE), never a home
+// folder on a file server that an offline vehicle cannot reach; elsewhere the home folder.
+wxString user_files_folder();
+// Where earlier versions kept them, when that differs: on Windows the toolkit's home folder (HOME,
+// else HOMEDRIVE and HOMEPATH); empty elsewhere.
+wxString former_user_files_folder();
+
 // Narrow texts (exception descriptions among them) are converted with the user's character
 // encoding rather than plain ASCII; only the character type is taken from the environment, so
 // numbers keep their usual form.

@@ -27,10 +27,12 @@ routewarden_frame::routewarden_frame(const wxString& title, const wxPoint& posit
     tray_icon_ = std::make_unique<taskbar_icon>(GetTitle(), agent_->tracking(),
                                                 tray_commands{[this] { return IsShown(); },
                                                               [this] { show_and_raise(); }, [this] { Hide(); },
-                                                              [this] { show_options(); }, [this] { exit_program(); }});
+                                                              [this] { show_options(); }, [this] { exit_program(); },
+                                                              [this] { return allowed(settings::allow_setup); },
+                                                              [this] { return allowed(settings::allow_exit); }});
+    create_menu_and_status_bar();
     agent_->subscribe(tray_icon_.get());
     agent_->subscribe(this);
-    create_menu_and_status_bar();
     aui_manager_.SetManagedWindow(this);
     log_view_ = new log_viewer(this, agent_->log());
     aui_manager_.AddPane(log_view_, wxAuiPaneInfo().CenterPane().CloseButton(false));
@@ -71,6 +73,8 @@ void routewarden_frame::show_and_raise()
 
 void routewarden_frame::show_options()
 {
+    if (!allowed(settings::allow_setup))
+        return;
     // The tray icon and a hidden window stay usable while the dialog is open on some platforms.
     if (open_options_) {
         open_options_->Raise();
@@ -97,13 +101,9 @@ void routewarden_frame::exit_program()
 
 void routewarden_frame::create_menu_and_status_bar()
 {
-    auto* file = new wxMenu;
-    file->Append(wxID_PREFERENCES, _("Setup"));
-    // Wide, so that the ellipsis does not depend on the narrow character encoding.
-    file->Append(id_save_diagnostics, _(L"Save diagnostics…"));
-    file->Append(wxID_EXIT, _("Exit"));
+    file_menu_ = new wxMenu;
     auto* bar = new wxMenuBar;
-    bar->Append(file, _("File"));
+    bar->Append(file_menu_, _("File"));
     SetMenuBar(bar);
     CreateStatusBar(status_field_count, wxSTB_DEFAULT_STYLE, 0);
     // The counts field holds the widest counts it shows in this language, a space on each side;
@@ -115,6 +115,18 @@ void routewarden_frame::create_menu_and_status_bar()
     SetStatusWidths(status_field_count, widths);
 }
 
+void routewarden_frame::show_policy(const managed_policy& policy)
+{
+    while (file_menu_->GetMenuItemCount() > 0)
+        file_menu_->Destroy(file_menu_->FindItemByPosition(0));
+    if (policy.allows(settings::allow_setup))
+        file_menu_->Append(wxID_PREFERENCES, _("Setup"));
+    // Wide, so that the ellipsis does not depend on the narrow character encoding.
+    file_menu_->Append(id_save_diagnostics, _(L"Save diagnostics…"));
+    if (policy.allows(settings::allow_exit))
+        file_menu_->Append(wxID_EXIT, _("Exit"));
+}
+
 void routewarden_frame::show_status(status_field field, const wxString& text)
 {
     SetStatusText(text, field == status_field::delivery ? 0 : 1);
@@ -122,6 +134,11 @@ void routewarden_frame::show_status(status_field field, const wxString& text)
 
 void routewarden_frame::on_close(wxCloseEvent& event)
 {
+    if (event.CanVeto() && !allowed(settings::allow_exit)) { // the driver may not end tracking
+        event.Veto();
+        Hide();
+        return;
+    }
     // The close box of a window shown while the dialog is open: the dialog's loop must end first.
     if (open_options_ && event.CanVeto()) {
         event.Veto();

@@ -32,16 +32,20 @@ public:
 
 private:
     void show_status(status_field field, const wxString& text) override;
+    // The File menu offers what the policy allows; the close box only hides while Exit is not.
+    void show_policy(const managed_policy& policy) override;
     // The tray icon's way back to the hidden window.
     void show_and_raise();
     void on_close(wxCloseEvent& event);
     // Asks for a folder, the desktop first, and has the agent write the support bundle there.
     void save_diagnostics();
     void create_menu_and_status_bar();
+    bool allowed(const char* menu_key) const { return agent_->policy().allows(menu_key); }
 
     std::unique_ptr<tracking_agent> agent_;
     wxAuiManager aui_manager_;
     log_viewer* log_view_ = nullptr;
+    wxMenu* file_menu_ = nullptr;
     // Owned, so that a constructor that throws takes the icon with it: left docked, it would reach
     // a window that never came to be.
     std::unique_ptr<taskbar_icon> tray_icon_;

@@ -66,6 +66,8 @@ const key_check key_checks[] = {
     {settings::debug, check_flag},
     {settings::telemetry, check_flag},
     {settings::telemetry_port, check_port},
+    {settings::allow_exit, check_flag},
+    {settings::allow_setup, check_flag},
 };
 
 // The value as the row shows it: control characters would garble the row.

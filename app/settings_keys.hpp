@@ -18,6 +18,12 @@ constexpr const char* all_keys[] = {tracking_server_address, proxy_server_addres
                                     coordinate_server_port,  device,               debug,
                                     telemetry,               telemetry_port};
 
+// Set by the policy only: 0 takes the item away from the driver's menus, anything else or nothing
+// leaves it.
+constexpr const char* allow_exit = "allow_exit";
+constexpr const char* allow_setup = "allow_setup";
+constexpr const char* menu_keys[] = {allow_exit, allow_setup};
+
 constexpr const char* default_tracking_server_address =
     "http://127.0.0.1:8080/api/registers/hoz_dm/model/mob_device_service/objects";
 constexpr const char* default_coordinate_server_address = "127.0.0.1";

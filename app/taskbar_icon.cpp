@@ -79,8 +79,10 @@ wxMenu* taskbar_icon::CreatePopupMenu()
     // The mark is set here, not by an update-UI handler: not every platform sends the menu's
     // update events to the icon. The menu is made anew for every popup, so it is always current.
     menu->AppendCheckItem(id_log, _("Log"))->Check(commands_.log_shown());
-    menu->Append(wxID_PREFERENCES, _("Setup"));
-    menu->Append(wxID_EXIT, _("Exit"));
+    if (commands_.setup_offered())
+        menu->Append(wxID_PREFERENCES, _("Setup"));
+    if (commands_.exit_offered())
+        menu->Append(wxID_EXIT, _("Exit"));
     return menu;
 }
 

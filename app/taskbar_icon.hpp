@@ -14,6 +14,8 @@ struct tray_commands {
     std::function<void()> hide_log;  // "Log" while the log is shown
     std::function<void()> setup;
     std::function<void()> exit;
+    std::function<bool()> setup_offered; // whether the menu has "Setup"
+    std::function<bool()> exit_offered;  // whether the menu has "Exit"
 };
 
 // The globe, with a red mark while tracking is failing, and the tooltip from the title and the

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <curl/curl.h>
+#include <wx/arrstr.h>
 #include <wx/intl.h>
 #include <wx/utils.h>
 #include <wx/versioninfo.h>
@@ -66,6 +67,9 @@ tracking_agent::tracking_agent(const agent_folders& folders, poll_timing timing)
     log_ = std::make_unique<running_log>(prepare_log_file(folders_.log));
     log_cleanup_ = std::make_unique<log_cleanup>(folders_.log, [this] { return log_->page().current_file(); });
 
+    const std::vector<wxString> moved = move_former_files(folders_);
+    if (!moved.empty())
+        log_info(wxString::Format(_("Moved to the local profile: %s"), wxJoin(wxArrayString(moved.size(), moved.data()), ',')));
     if (!create_settings_folder(settings_file()))
         log_error(wxString::Format(_("Error creating config dir [%s]"), folders_.settings));
     write_start_rows();
@@ -83,6 +87,7 @@ tracking_agent::~tracking_agent()
 void tracking_agent::subscribe(agent_view* view)
 {
     views_.push_back(view);
+    view->show_policy(policy_.in_force());
 }
 
 void tracking_agent::unsubscribe(agent_view* view)
@@ -237,8 +242,11 @@ void tracking_agent::check_policy()
 void tracking_agent::confirm_policy()
 {
     const std::optional<managed_policy> replaced = policy_.confirm();
-    if (replaced && report_policy(*replaced, false))
-        reload_workers(resolved());
+    if (!replaced || !report_policy(*replaced, false))
+        return;
+    reload_workers(resolved());
+    for (agent_view* view : views_)
+        view->show_policy(policy_.in_force());
 }
 
 bool tracking_agent::report_policy(const managed_policy& before, bool at_start)
@@ -259,6 +267,7 @@ bool tracking_agent::report_policy(const managed_policy& before, bool at_start)
 resolved_settings tracking_agent::resolved()
 {
     resolved_settings in_force = resolve_settings(policy_.in_force(), *config_, defaults_);
+    tracking_.set_no_device(in_force.poller.device.empty());
     for (const wxString& row : in_force.refused)
         if (std::find(file_refusals_.begin(), file_refusals_.end(), row) == file_refusals_.end())
             log_error(row);
@@ -362,6 +371,7 @@ void tracking_agent::start_telemetry(std::uint16_t port)
 
 void tracking_agent::reload_workers(const resolved_settings& in_force)
 {
+    show_tracking(); // the device ID may have come or gone
     log_address_rows(in_force, true);
     if (process_messages_)
         process_messages_->configure(in_force.sender);

@@ -40,6 +40,8 @@ class agent_view {
 public:
     virtual void show_status(status_field, const wxString&) {}
     virtual void show_tracking(const tracking_state&) {}
+    // At subscription and after each change of the policy in force.
+    virtual void show_policy(const managed_policy&) {}
 
 protected:
     ~agent_view() = default;

@@ -71,6 +71,8 @@ wxString tracking_state::tooltip(const wxString& title) const
                  ? wxString::Format(_("Last delivery: %s"), last_delivery_.Format("%d.%m.%Y %H:%M:%S"))
                  : _("No delivery yet"));
     text << '\n' << wxString::Format(_("Waiting: %ld, dropped: %ld"), static_cast<long>(waiting_), static_cast<long>(dropped_));
+    if (no_device_)
+        text << '\n' << _("No device ID");
     if (memory_only_)
         text << '\n' << _("Messages kept in memory only");
     if (delivery_failing_ || coordinates_failing()) {

@@ -12,10 +12,15 @@ public:
     void take(const worker_fact& fact, const wxDateTime& now);
     // The workers that ended or could not start, not yet running again.
     void set_workers_down(std::size_t count) { workers_down_ = count; }
+    // Whether the device ID in force is empty: nothing is tracked.
+    void set_no_device(bool missing) { no_device_ = missing; }
 
-    // The last delivery failed, the coordinate server gave no answer for the last three cycles,
-    // the waiting messages are kept in memory only, or a worker is down.
-    bool failing() const { return delivery_failing_ || coordinates_failing() || memory_only_ || workers_down_ > 0; }
+    // The device ID is empty, the last delivery failed, the coordinate server gave no answer for the
+    // last three cycles, the waiting messages are kept in memory only, or a worker is down.
+    bool failing() const
+    {
+        return no_device_ || delivery_failing_ || coordinates_failing() || memory_only_ || workers_down_ > 0;
+    }
 
     std::size_t waiting() const { return waiting_; }
 
@@ -36,4 +41,5 @@ private:
     bool coordinates_failed_last_ = false;
     bool memory_only_ = false; // the outbox cannot be used
     std::size_t workers_down_ = 0;
+    bool no_device_ = false;
 };

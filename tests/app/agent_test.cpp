@@ -30,6 +30,7 @@ struct recording_view : agent_view {
 
 struct agent_test : testing::Test {
     temp_home home;
+    const bool configured = (write_file(fs_path(user_folders().settings_file()), "device=LOCO-7\n"), true);
     // Active, not running: the agent's queued calls, timers and folder watcher need a loop.
     wxConsoleEventLoop loop;
     wxEventLoopActivator active{&loop};

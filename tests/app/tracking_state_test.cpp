@@ -14,6 +14,8 @@ struct report {
 using tr = worker_fact::kind;
 // The agent's count of workers down, which it sets as workers end and start again.
 constexpr tr workers_down = tr::worker_ended;
+// The agent's: whether the device ID in force is empty.
+constexpr auto no_device = static_cast<tr>(-1);
 const wxDateTime delivered_at(7, wxDateTime::Dec, 2026, 17, 5, 28);
 const wxString title = "Routewarden";
 const wxString none_yet = "No delivery yet";
@@ -34,6 +36,8 @@ tracking_state state_after(const std::vector<report>& reports)
     for (const auto& r : reports)
         if (r.kind == workers_down)
             state.set_workers_down(static_cast<std::size_t>(r.number));
+        else if (r.kind == no_device)
+            state.set_no_device(r.number != 0);
         else
             state.take({r.kind, static_cast<std::size_t>(r.number), wxString::FromUTF8(r.text)}, delivered_at);
     return state;
@@ -69,6 +73,8 @@ TEST(tracking_state, tooltip_and_failing_follow_the_reports)
         {"an answer ends the failing", {missed, missed, missed, answered}, tip(none_yet, 0, 0), false},
         {"a worker down", {{workers_down, 2}, {workers_down, 1}}, tip(none_yet, 0, 0), true},
         {"every worker running again", {{workers_down, 1}, {workers_down, 0}}, tip(none_yet, 0, 0), false},
+        {"no device ID", {{no_device, 1}}, tip(none_yet, 0, 0, "No device ID"), true},
+        {"a device ID again", {{no_device, 1}, {no_device, 0}}, tip(none_yet, 0, 0), false},
         {"both failing: the latest shows", {refused, missed, missed, missed}, tip(none_yet, 0, 0, coordinates_down),
          true},
         {"both failing, the delivery last", {missed, missed, missed, refused},

@@ -22,15 +22,18 @@ std::string new_unique_folder()
 }
 }
 
+// The agent's files live under HOME, and on Windows under USERPROFILE.
+constexpr const char* home_variables[] = {"HOME", "USERPROFILE"};
+
 temp_home::temp_home()
     : path_(new_unique_folder())
 {
-    if (const char* home = std::getenv("HOME")) {
-        previous_ = home;
-        had_previous_ = true;
+    for (const char* name : home_variables) {
+        const char* value = std::getenv(name);
+        previous_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        // The library's setter also updates the C library's copy, which getenv reads, on Windows.
+        wxSetEnv(name, path_);
     }
-    // The library's setter also updates the C library's copy, which getenv reads, on Windows.
-    wxSetEnv("HOME", path_);
 }
 
 std::string temp_home::path_of(const std::string& relative) const
@@ -40,10 +43,12 @@ std::string temp_home::path_of(const std::string& relative) const
 
 temp_home::~temp_home()
 {
-    if (had_previous_)
-        wxSetEnv("HOME", previous_);
-    else
-        wxUnsetEnv("HOME");
+    for (const auto& [name, value] : previous_) {
+        if (value)
+            wxSetEnv(name, *value);
+        else
+            wxUnsetEnv(name);
+    }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }

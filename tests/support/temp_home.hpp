@@ -1,6 +1,9 @@
 #pragma once
-// A fresh home folder for one test: HOME points at it while the object lives.
+// A fresh home folder for one test: HOME and USERPROFILE point at it while the object lives.
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class temp_home {
 public:
@@ -15,6 +18,5 @@ public:
 
 private:
     std::string path_;
-    std::string previous_;
-    bool had_previous_ = false;
+    std::vector<std::pair<std::string, std::optional<std::string>>> previous_; // the variables before
 };

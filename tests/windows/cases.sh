@@ -314,15 +314,38 @@ case_tray_late_shell() {
 
 # The administrator's policy, as Group Policy writes it: set_policy <name> <REG_SZ|REG_DWORD> <data>.
 # scripts/smoke-windows removes the key before each case.
+# A home folder elsewhere, as a domain account's on a file server (HOMEPATH in the session's
+# volatile environment): the settings found only there move once into the local profile, with a
+# blue row, and the agent delivers with them; the logs stay where they were.
+case_former_home() {
+  local volatile='HKCU\Volatile Environment' former=$home/former
+  with_peers accept
+  mkdir -p "$former/Quillbank/config" "$former/Quillbank/log"
+  mv "$settings" "$former/Quillbank/config/.routewarden"
+  echo '<html>' >"$former/Quillbank/log/routewarden[1].html"
+  local own='\users\'"$(basename "$home")"
+  wine reg add "$volatile" /v HOMEPATH /d "$own\former" /f >/dev/null 2>&1 || fail "HOMEPATH not set"
+  trap "kill_started TERM; wine reg add '$volatile' /v HOMEPATH /d '$own' /f >/dev/null 2>&1" EXIT
+  launch_agent
+  wait_for 60 "the move's row" log_has "Moved to the local profile: "
+  test -f "$settings" || fail "the settings file not in the local profile"
+  not test -e "$former/Quillbank/config/.routewarden" || fail "the settings file left at the former place"
+  test -f "$former/Quillbank/log/routewarden[1].html" || fail "the former logs moved"
+  expect_delivered "$device"
+  close_agent
+  expect_orderly_end taskkill
+}
+
 policy_key='HKLM\SOFTWARE\Policies\Quillbank\Routewarden'
 set_policy() {
   wine reg add "$policy_key" /v "$1" /t "$2" /d "$3" /f /reg:64 >/dev/null 2>&1 || fail "the policy $1 not written"
 }
 service_address() { echo "http://127.0.0.1:$1/api/registers/hoz_dm/model/mob_device_service/objects"; }
 
-# The policy's tracking address wins over the user's file from the start; a refused value has its
-# row and leaves the user's; a change while running is taken within about a minute; the dialog
-# shows the managed field read-only, and typing into it changes nothing in the file.
+# The policy's tracking address wins over the user's file from the start, its device ID expanded;
+# a refused value has its row and leaves the user's; a change while running is taken within about a
+# minute; the dialog shows the managed field read-only, and typing into it changes nothing in the
+# file; without Exit allowed the close box only hides the window.
 case_policy() {
   loopback_peer managed_service "$tracking_stub" accept
   local managed_port=$peer_port
@@ -331,12 +354,15 @@ case_policy() {
   with_peers accept
   set_policy tracking_server_address REG_SZ "$(service_address "$managed_port")"
   set_policy coordinate_server_port REG_DWORD 0
-  local users_file
+  # One policy for every vehicle: an expandable text, expanded when read.
+  set_policy device REG_EXPAND_SZ '%COMPUTERNAME%-7'
+  local users_file expanded
+  expanded=$(wine cmd /c 'echo %COMPUTERNAME%' 2>/dev/null | tr -d '\r')-7
   users_file=$(cat "$settings")
   start_and_settle
   wait_for 30 "the managed keys' row" log_has "Set by your administrator: tracking_server_address"
   log_has "Policy coordinate_server_port [0] refused: " || fail "no row refuses the port 0"
-  expect_delivered "$device" managed_service
+  expect_delivered "$expanded" managed_service
 
   set_policy tracking_server_address REG_SZ "$(service_address "$changed_port")"
   wait_for 90 "the policy's change taken" log_has "Policy changed"
@@ -355,8 +381,16 @@ case_policy() {
   xdotool mousemove --window "$window" $((WIDTH - 159)) $((HEIGHT - 24)) click 1
   wait_for 10 "the dialog closed by \"Ok\"" not window_shown Setup
   [ "$(cat "$settings")" = "$users_file" ] || fail "the dialog changed the user's file: $(cat "$settings")"
-  tray_menu 3
-  expect_orderly_end "\"Exit\""
+  # The driver's menu policies: the close box then only hides; the system's close still ends it.
+  set_policy allow_exit REG_DWORD 0
+  set_policy allow_setup REG_DWORD 0
+  wait_for 90 "the menu policies taken" log_has "device, allow_exit, allow_setup"
+  show_window
+  agent_windows close
+  wait_for 10 "the window hidden by its close box" not main_window_shown
+  not process_ended "$agent" || fail "the close box ended the agent while Exit is not allowed"
+  close_agent
+  expect_orderly_end "taskkill"
 }
 
 # "Save diagnostics…" from the window's "File" menu, the folder dialog taken as it opens (the
