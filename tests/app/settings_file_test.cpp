@@ -197,10 +197,10 @@ TEST(settings_file, telemetry_port_takes_leading_digits_and_refuses_what_gives_n
     ASSERT_TRUE(create_settings_folder(file));
     auto config = open_settings(file, setting_defaults());
     config->Write(settings::telemetry, true);
-    // 0 is the default's stand-in for a refusal, which keeps 50000 and gives a row.
+    // 0 stands for a refusal, which keeps 50000 and gives a row.
     const std::pair<const char*, std::uint16_t> cases[] = {
-        {"50000", 50000}, {"0", 0}, {"65535", 65535}, {"65536", 0},    {"70000", 0},
-        {"abc", 0},       {"", 0},  {"-1", 0},        {"123abc", 123},
+        {"50000", 50000}, {"0", 0},   {"65535", 65535}, {"65536", 0},     {"70000", 0},
+        {"abc", 0},       {"", 0},    {"-1", 0},        {"123abc", 123},
     };
     for (const auto& [text, port] : cases) {
         config->Write(settings::telemetry_port, text);
@@ -233,7 +233,8 @@ TEST_F(settings_test, a_damaged_file_is_never_read_the_last_good_copy_stands_in_
             config.reset();
             EXPECT_EQ(file_text(fs_path(file)), text) << "left as found until something is saved";
 
-            save_setting_edits(file, setting_defaults(), {{settings::coordinate_server_port, wxString("12600"), true}});
+            save_setting_edits(file, setting_defaults(),
+                               {{settings::coordinate_server_port, wxString("12600"), true}});
             const std::string saved = file_text(fs_path(file));
             EXPECT_EQ(saved.find("device=un"), std::string::npos) << saved;
             EXPECT_NE(saved.find(with_copy ? "debug=1\ndevice=LOCO-7\n" : "debug=0\ndevice=\n"), std::string::npos)

@@ -31,17 +31,17 @@
 
 #include <wx/init.h>
 
+#include "log/log_rows.hpp"
 #include "coordinates/timer_thread.hpp"
 #include "delivery/delivery_store.hpp"
 #include "delivery/outbox.hpp"
 #include "delivery/process_messages_thread.hpp"
+#include "worker_base/thread_events.hpp"
 #include "eventually.hpp"
-#include "home_folders.hpp"
-#include "log/log_rows.hpp"
 #include "temp_home.hpp"
 #include "tools/coordinate_simulator.hpp"
 #include "tools/tracking_stub.hpp"
-#include "worker_base/thread_events.hpp"
+#include "home_folders.hpp"
 
 extern char** environ;
 
@@ -81,7 +81,8 @@ private:
 };
 
 // The agent's part, until it is killed; with "drain", until the store is empty.
-int run_child(const std::string& run, const std::string& coordinate_port, const std::string& service_url, bool drain)
+int run_child(const std::string& run, const std::string& coordinate_port, const std::string& service_url,
+              bool drain)
 {
     wxInitializer wx;
     if (!wx.IsOk())
@@ -247,8 +248,8 @@ std::optional<killed_runs> drive_killed_runs(loop_peers& peers, unsigned seed, c
         // A request the child sent just before its end is still answered, and counts to this run.
         if (!peers.simulator.wait_for_no_connections(settle_limit) ||
             !peers.stub.wait_for_no_connections(settle_limit)) {
-            std::cout << "FAIL: the peers still had a connection of run " << k << " after " << settle_limit.count()
-                      << " s" << std::endl;
+            std::cout << "FAIL: the peers still had a connection of run " << k << " after "
+                      << settle_limit.count() << " s" << std::endl;
             return std::nullopt;
         }
         runs.given.emplace_back(first, peers.simulator.positions_count());

@@ -12,10 +12,10 @@
 
 #include "event_sink.hpp"
 #include "file_contents.hpp"
-#include "home_folders.hpp"
 #include "numbered.hpp"
 #include "shared_store.hpp"
 #include "temp_home.hpp"
+#include "home_folders.hpp"
 
 namespace fs = std::filesystem;
 using strings = std::vector<std::string>;
@@ -85,9 +85,7 @@ TEST_F(message_store_test, a_start_restores_the_newest_ten_in_order_and_wakes_th
     EXPECT_EQ(sink_.events()[0].number, 2);
 
     // An empty outbox: no row to write, nothing to send.
-    {
-        outbox(outbox_path()).trim(0);
-    }
+    { outbox(outbox_path()).trim(0); }
     EXPECT_EQ(restart().open_outbox().restored, 0u);
     EXPECT_FALSE(store_->next_notification(posted, 0));
 }
@@ -101,9 +99,8 @@ TEST_F(message_store_test, an_outbox_it_cannot_use_gives_one_row_and_the_store_w
         std::string row; // the start of the error row, after the file's path
     };
     for (const bad_outbox& bad : {bad_outbox{"damaged", true, " is damaged and was moved aside as "},
-                                  bad_outbox{"locked", false,
-                                             " cannot be used, messages are kept in memory only: "
-                                             "database is locked"}}) {
+                                  bad_outbox{"locked", false, " cannot be used, messages are kept in memory only: "
+                                                              "database is locked"}}) {
         SCOPED_TRACE(bad.name);
         sink_.clear();
         fs::remove(fs::u8path(outbox_path()));
@@ -156,14 +153,10 @@ TEST_F(message_store_test, an_outbox_freed_during_the_run_takes_the_whole_store_
         std::vector<wxString> infos;
     };
     for (const heal_case& c : {
-             heal_case{"nothing sent yet: the last run's row goes first",
-                       false,
-                       false,
-                       false,
-                       all,
+             heal_case{"nothing sent yet: the last run's row goes first", false, false, false, all,
                        {restored_row(1), used_again}},
-             heal_case{
-                 "a transfer began: the last run's row is older", true, false, false, made, {stale_row(1), used_again}},
+             heal_case{"a transfer began: the last run's row is older", true, false, false, made,
+                       {stale_row(1), used_again}},
              heal_case{"the folder was deleted meanwhile", false, true, false, made, {used_again}},
              heal_case{"a stale mark that cannot be deleted", false, false, true, all, {restored_row(1), used_again}},
          }) {

@@ -139,9 +139,10 @@ TEST_F(sender_test, sends_the_three_headers_as_given_and_decodes_a_compressed_an
     for (const auto& [name, value] : request.headers)
         if (name == "Accept-Encoding" || name == "Content-Type" || name == "X-API-Key")
             own_headers.emplace_back(name, value);
-    EXPECT_EQ(own_headers, (std::vector<std::pair<std::string, std::string>>{{"Accept-Encoding", "gzip,deflate"},
-                                                                             {"Content-Type", "application/json"},
-                                                                             {"X-API-Key", "mv4pzkatrwqyenhlbu"}}));
+    EXPECT_EQ(own_headers, (std::vector<std::pair<std::string, std::string>>{
+                               {"Accept-Encoding", "gzip,deflate"},
+                               {"Content-Type", "application/json"},
+                               {"X-API-Key", "mv4pzkatrwqyenhlbu"}}));
     EXPECT_TRUE(texts(EVT_LOG_ERROR).empty());
     EXPECT_EQ(process_messages_thread::tls_options, CURLSSLOPT_REVOKE_BEST_EFFORT)
         << "revocation checked on a best-effort basis only; CURLSSLOPT_NO_REVOKE would take a revoked certificate";

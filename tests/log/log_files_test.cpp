@@ -25,7 +25,7 @@ void touch(const fs::path& path, const wxDateTime& changed)
     ASSERT_TRUE(wxFileName(path.string()).SetTimes(nullptr, &changed, nullptr));
 }
 
-} // namespace
+}  // namespace
 
 TEST(log_files, name_runs_time_and_process_together_matches_the_pattern_and_takes_the_next_free_second)
 {
@@ -57,10 +57,8 @@ TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days
     touch(folder / "routewarden[5].html", now - week * 10);
 
     int clock_reads = 0;
-    remove_old_logs(folder.string(), log_file_pattern, wxFileName((folder / "routewarden[5].html").string()), [&] {
-        ++clock_reads;
-        return now;
-    });
+    remove_old_logs(folder.string(), log_file_pattern, wxFileName((folder / "routewarden[5].html").string()),
+                    [&] { ++clock_reads; return now; });
 
     EXPECT_TRUE(fs::exists(folder / "routewarden[1].html"));
     EXPECT_FALSE(fs::exists(folder / "routewarden[2].html"));
@@ -68,7 +66,7 @@ TEST(log_files, clean_up_removes_only_matching_plain_files_older_than_seven_days
     EXPECT_TRUE(fs::is_directory(folder / "routewarden[3].html"));
     EXPECT_TRUE(fs::exists(folder / "sub" / "routewarden[4].html"));
     EXPECT_TRUE(fs::exists(folder / "routewarden[5].html")) << "the file being written";
-    EXPECT_EQ(clock_reads, 2); // once per listed file but the one kept
+    EXPECT_EQ(clock_reads, 2);  // once per listed file but the one kept
 }
 
 TEST(log_files, clean_up_counts_whole_seconds_of_a_clock_that_has_milliseconds)
@@ -78,7 +76,7 @@ TEST(log_files, clean_up_counts_whole_seconds_of_a_clock_that_has_milliseconds)
     const wxDateTime now(5, wxDateTime::Jan, 2027, 7, 3, 9, 900);
     const wxDateTime now_second(5, wxDateTime::Jan, 2027, 7, 3, 9);
     const wxTimeSpan week = wxTimeSpan::Seconds(604800);
-    touch(folder / "routewarden[1].html", now_second - week); // 604,800.9 s by the clock: seven days
+    touch(folder / "routewarden[1].html", now_second - week);  // 604,800.9 s by the clock: seven days
     touch(folder / "routewarden[2].html", now_second - week - wxTimeSpan::Seconds(1));
 
     remove_old_logs(folder.string(), log_file_pattern, wxFileName(), [&] { return now; });
@@ -112,8 +110,7 @@ TEST(log_files, clean_up_runs_at_once_and_then_every_period_sparing_the_current_
     fs::path current = first;
     const std::unique_ptr<wxEventLoopBase> loop(wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop());
     const wxEventLoopActivator active(loop.get());
-    const log_cleanup cleanup(
-        home.path(), [&] { return wxFileName(current.string()); }, std::chrono::milliseconds(50));
+    const log_cleanup cleanup(home.path(), [&] { return wxFileName(current.string()); }, std::chrono::milliseconds(50));
     EXPECT_FALSE(fs::exists(gone_at_start)) << "no clean-up at start";
     EXPECT_TRUE(fs::exists(first)) << "the current file was deleted at start";
     // The timer runs with the loop; each clean-up asks for the current file anew.
@@ -135,7 +132,7 @@ TEST(log_files, prepare_creates_the_folder_with_its_parents)
     EXPECT_TRUE(wxFileName::DirExists(file.GetPath()));
     EXPECT_TRUE(wxMatchWild(log_file_pattern, file.GetFullName()));
     EXPECT_TRUE(file.GetFullName().EndsWith(wxString::Format("%lu].html", wxGetProcessId())));
-    EXPECT_FALSE(file.FileExists()); // the view creates it
+    EXPECT_FALSE(file.FileExists());  // the view creates it
 }
 
 TEST(log_files, prepare_fails_with_the_folder_in_the_message)

@@ -32,8 +32,7 @@ namespace {
 // the limited broadcast, and a peer's side 10.77.0.2.
 class broadcast_link {
 public:
-    broadcast_link()
-        : agent_("routewarden-agent-" + std::to_string(getpid())), peer_("routewarden-peer-" + std::to_string(getpid()))
+    broadcast_link() : agent_("routewarden-agent-" + std::to_string(getpid())), peer_("routewarden-peer-" + std::to_string(getpid()))
     {
         ok_ = run("ip netns add " + agent_) && run("ip netns add " + peer_) &&
               run("ip -n " + agent_ + " link add veth0 type veth peer name veth1 netns " + peer_) &&
@@ -101,7 +100,10 @@ protected:
         ASSERT_TRUE(link_.ok()) << "cannot set up the network namespaces";
     }
 
-    std::map<std::string, std::string> replies() { return worker_->telemetry_replies(); }
+    std::map<std::string, std::string> replies()
+    {
+        return worker_->telemetry_replies();
+    }
 
     // A peer on 10.77.0.2:50123, listening when this returns.
     std::thread start_peer(std::function<void(udp::socket&)> body)
