@@ -11,6 +11,7 @@
 #include <wx/toplevel.h>
 #include <wx/translation.h>
 
+#include "app/command_line.hpp"
 #include "app/platform.hpp"
 #include "app/routewarden_frame.hpp"
 #include "log/foreign_text.hpp"
@@ -45,6 +46,8 @@ void show_final_box(const wxString& text, const wxString& caption, int code)
 
 bool routewarden::OnInit()
 {
+    if (const auto code = run_command(argv.GetArguments()))
+        platform::exit_immediately(*code); // an installer's command, done without a window
     // First, so that a request during start-up is not lost: it is handled once the loop runs.
     platform::on_termination_request(close_main_window);
     platform::use_system_text_encoding();

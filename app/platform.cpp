@@ -58,12 +58,6 @@ wxDateTime modification_time(const wxFileName& file)
     return file.GetModificationTime();
 }
 
-void on_termination_request(void (*)())
-{
-    // A Windows GUI process is asked to end through close requests to its windows; the
-    // application turns those to its hidden windows into the orderly exit.
-}
-
 namespace {
 machine_value machine_registry_value(const wxString& path, const char* name)
 {
@@ -112,12 +106,6 @@ void restart_after_update()
 {
     // Without arguments: the agent takes none. A failure costs only the restart after an update.
     RegisterApplicationRestart(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
-}
-
-void exit_on_termination_request(int)
-{
-    // The close request reaches a message box as a window of its own and closes it as its button
-    // does.
 }
 
 #else

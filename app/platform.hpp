@@ -120,4 +120,18 @@ enum class event_id : std::uint16_t {
 // From any thread. A failure is silent: it must never lead to a row, which could lead to an event.
 void write_event(event_id id, const wxString& text);
 
+// The agents of every session, for an installer that replaces the program while users are signed
+// in (Windows; elsewhere each says it is not supported). Each gives an empty text when it did
+// all it was asked, else one line saying what it could not do.
+
+// Asks every running agent of every session, other than this process, to end the orderly way (the
+// handler of on_termination_request), waits up to limit_seconds for them, and adds the sessions
+// whose agents ended to a note for start_in_noted_sessions, which an installer runs once the new
+// program is in place.
+wxString close_all_agents(int limit_seconds);
+
+// Starts this program in each noted session where no agent runs, as that session's user, and
+// forgets the sessions.
+wxString start_in_noted_sessions();
+
 }

@@ -6,6 +6,7 @@
 #include <wx/string.h>
 #include <wx/utils.h>
 
+#include "app/command_line.hpp"
 #include "app/platform.hpp"
 
 TEST(platform, narrow_texts_keep_characters_beyond_ascii)
@@ -21,4 +22,23 @@ TEST(platform, narrow_texts_keep_characters_beyond_ascii)
 
     wxUnsetEnv("LC_ALL");
     std::setlocale(LC_CTYPE, previous.c_str());
+}
+
+// An argument the program does not know never starts the agent: an installer's typing error would
+// leave it running as the system account, holding up the install.
+TEST(command_line, only_known_commands_run)
+{
+    const auto run = [](std::initializer_list<const char*> words) {
+        wxArrayString arguments;
+        for (const char* word : words)
+            arguments.push_back(word);
+        return run_command(arguments);
+    };
+    EXPECT_EQ(run({"routewarden"}), std::nullopt);
+    EXPECT_EQ(run({"routewarden", "--close-al"}), 2);
+    EXPECT_EQ(run({"routewarden", "--close-all", "--now"}), 2);
+    EXPECT_EQ(run({"routewarden", "--start-in-sessions", "--close-all"}), 2);
+#ifndef __WINDOWS__
+    EXPECT_EQ(run({"routewarden", "--close-all"}), 1);
+#endif
 }

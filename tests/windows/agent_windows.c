@@ -17,6 +17,10 @@
  *                 program may, prints "held" and keeps it open until the helper is ended.
  *   busy_shell [announce]  a notification area not ready yet, as at sign-in: refuses every icon
  *                 until closed; then tells the programs that the shell's taskbar is new, if asked.
+ *   as_user <name> <program>  runs the program as another signed-in user's copy would look
+ *                 under Wine, which gives every program one user: its home folder C:\users\<name>
+ *                 and, for the one-copy guard that goes by the program's name and the user, the
+ *                 name <name> as its first argument; exits with the program's exit code.
  * Exit code 1 when the process, the window or the file is not found. */
 #include <windows.h>
 #include <commctrl.h>
@@ -148,6 +152,26 @@ static int busy_shell(BOOL announce)
     return announce && !PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
 }
 
+static int as_user(const char* name, const char* program)
+{
+    char home[MAX_PATH], profile[MAX_PATH], command[MAX_PATH + 8];
+    STARTUPINFOA startup = {.cb = sizeof startup};
+    PROCESS_INFORMATION process;
+    DWORD code = 1;
+    snprintf(home, sizeof home, "\\users\\%s", name);
+    snprintf(profile, sizeof profile, "C:\\users\\%s", name);
+    snprintf(command, sizeof command, "%s", name);
+    /* The agent keeps its files in the profile; the home folder is where it looks for older ones. */
+    if (!SetEnvironmentVariableA("HOMEPATH", home) || !SetEnvironmentVariableA("USERPROFILE", profile) ||
+        !CreateProcessA(program, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        fprintf(stderr, "cannot start %s (error %lu)\n", program, GetLastError());
+        return 1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &code);
+    return (int)code;
+}
+
 int main(int argc, char** argv)
 {
     const char* action = argc > 1 ? argv[1] : "";
@@ -157,6 +181,8 @@ int main(int argc, char** argv)
     }
     if (strcmp(action, "hold") == 0 && argc > 2)
         return hold(argv[2]);
+    if (strcmp(action, "as_user") == 0 && argc > 3)
+        return as_user(argv[2], argv[3]);
     if (strcmp(action, "busy_shell") == 0)
         return busy_shell(argc > 2 && strcmp(argv[2], "announce") == 0);
     agent = process_named("routewarden.exe");
@@ -187,6 +213,6 @@ int main(int argc, char** argv)
     if (strcmp(action, "close") == 0)
         return !PostMessageW(main_window, WM_SYSCOMMAND, SC_CLOSE, 0);
     fprintf(stderr, "usage: agent_windows query | close_app | double_click | right_click | menu <id> | close | hold <file> | tooltip"
-                    " | busy_shell [announce]\n");
+                    " | busy_shell [announce] | as_user <name> <program>\n");
     return 2;
 }

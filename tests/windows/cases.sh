@@ -479,13 +479,15 @@ reg_value() {
 }
 reg_key_exists() { wine reg query "$1" /reg:64 >/dev/null 2>&1; }
 # installer_action <msiexec option> <package> <property=value...>: silent and without a restart of
-# the computer, as a fleet's tools run it; prints its time in milliseconds. Any exit code but 0
+# the computer, as a fleet's tools run it, its log kept in the case's folder; prints its time in
+# milliseconds. Any exit code but 0
 # fails, a reboot request (3010, 1641) among them.
 installer_action() {
-  local package start status=0
+  local package log start status=0
   package=$(wine winepath -w "$2" 2>/dev/null | tr -d '\r')
+  log=$(wine winepath -w "$case_dir/msiexec${1#/}-$(basename "$2").log" 2>/dev/null | tr -d '\r')
   start=$(date +%s%N)
-  wine msiexec "$1" "$package" /qn /norestart "${@:3}" >>"$case_dir/msiexec.out" 2>&1 || status=$?
+  wine msiexec "$1" "$package" /qn /norestart /l*v "$log" "${@:3}" >>"$case_dir/msiexec.out" 2>&1 || status=$?
   ((status == 0)) || fail "msiexec $1 $(basename "$2") ended with $status"
   echo $((($(date +%s%N) - start) / 1000000))
 }
@@ -568,6 +570,13 @@ case_installer() {
   msi_table "$package" Upgrade |
     grep -qP "^\{[-0-9A-F]+\}\t\t${version%%.*}\.0\.${version#*.}\t\t513\t\tWIX_UPGRADE_DETECTED$" ||
     fail "no upgrade row up to this version inclusive: $(msi_table "$package" Upgrade)"
+  # The agents closed before any file is removed or replaced (Wine runs the deferred actions
+  # late, so only the table shows it) and started after the new files are in place.
+  local order
+  order=$(msi_table "$package" InstallExecuteSequence | tr -d '\r' | sort -t$'\t' -k3 -n | cut -f1 |
+    grep -xE 'close_agents|RemoveExistingProducts|RemoveFiles|InstallFiles|start_agents' | xargs)
+  [ "$order" = "close_agents RemoveExistingProducts RemoveFiles InstallFiles start_agents" ] ||
+    fail "the agents' actions out of order: $order"
   local programs="$WINEPREFIX/drive_c/Program Files/Quillbank"
   local presets_key='HKLM\SOFTWARE\Quillbank\routewarden'
   local run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -629,11 +638,25 @@ case_installer() {
     fail "the first-start settings file does not hold the presets: $first_start"
   expect_delivered "$device"
 
-  # With the agent running: the same version rebuilt (a product code of its own) replaces the
-  # installed one rather than adding a second product; AUTOSTART=0 leaves the Run value out.
-  local agents
+  # With the agent running and a second user's beside it (started here, so that its exit code is
+  # seen): the same version rebuilt (a product code of its own) replaces the installed one rather
+  # than adding a second product. It ends both agents the orderly way, their outboxes closed, and
+  # starts one again in the session (Wine has one); AUTOSTART=0 leaves the Run value out.
+  local agents second_home=$WINEPREFIX/drive_c/users/second
   agents=$(installed_agents)
+  wine "$helper" as_user second 'C:\Program Files\Quillbank\Routewarden\routewarden.exe' >>"$case_dir/second.out" 2>&1 &
+  agent=$!
+  wait_for 60 "the second user's outbox" test -f "$second_home/Quillbank/routewarden/outbox.sqlite"
   installer_action /i "$rebuilt_package" AUTOSTART=0 >/dev/null
+  expect_clean_end "the reinstall's close request"
+  local user_home
+  for user_home in "$home" "$second_home"; do
+    [ "$(tr -d '\r' <"$(compgen -G "$user_home/Quillbank/log/routewarden\[*\].html" | head -n1)" | tail -n1)" = "</tr>" ] ||
+      fail "the log in $user_home does not end with a whole row after the reinstall"
+    [ ! -e "$user_home/Quillbank/routewarden/outbox.sqlite-wal" ] || fail "the outbox in $user_home left open"
+  done
+  wait_for 30 "an agent started again after the reinstall" installed_agent_running
+  [ "$(installed_agents)" != "$agents" ] || fail "the reinstall did not close the agent"
   one_product "the reinstall"
   [ "${products##*\\}" = "$(msi_property "$rebuilt_package" ProductCode)" ] ||
     fail "the rebuilt package is not the one installed"
@@ -655,12 +678,9 @@ case_installer() {
   done
   wait_for 30 "the agent running after the upgrade" installed_agent_running
   wait_for 90 "a position taken after the upgrade delivered" delivered_since "$upgraded"
-  [ "$(installed_agents)" = "$agents" ] && echo "    the agent ran on through the reinstall and upgrade" ||
-    echo "    the agent was closed and started again by the reinstall or upgrade"
-  close_agent
-  wait_for 15 "the installed agent ended" not installed_agent_running
-
+  # The uninstall, with the agent running, ends it and starts none.
   uninstall_ms=$(installer_action /x "$next_package")
+  not installed_agent_running || fail "an agent runs after the uninstall"
   [ -z "$(find "$programs" -type f 2>/dev/null)" ] || fail "files left under Program Files: $(find "$programs" -type f)"
   [ -z "$(reg_value "$run_key" Routewarden)" ] || fail "the Run value left behind"
   ! reg_key_exists "$presets_key" || fail "the presets left behind"
