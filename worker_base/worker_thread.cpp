@@ -23,6 +23,7 @@ wxThread::ExitCode worker_thread::Entry()
 
 void worker_thread::report(worker_fact fact)
 {
-    fact.worker = name_;
+    // ASCII by construction: no converter, which the library would make lazily on any thread.
+    fact.worker = wxString::FromAscii(name_);
     queue_fact(owner_, std::move(fact));
 }

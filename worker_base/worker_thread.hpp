@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <wx/event.h>
+#include <wx/translation.h>
 #include <wx/thread.h>
 
 #include "worker_base/settings_handover.hpp"
@@ -19,6 +20,10 @@ public:
     worker_thread(const char* name, wxEvtHandler* owner)
         : wxThread(wxTHREAD_JOINABLE), owner_(owner), name_(name)
     {
+        // The library registers each thread's state (its logging and untranslated texts) under a
+        // lock it makes at the first registration. Registering the owner's thread here makes that
+        // lock before any worker runs, so that two workers starting at once do not race to make it.
+        wxTranslations::GetUntranslatedString(wxString());
     }
 
     const char* name() const { return name_; }

@@ -57,7 +57,7 @@ TEST(message_store_windows_test, keeps_its_rows_under_a_home_folder_named_in_cyr
     const std::string name = "\xd0\x92\xd0\xbe\xd0\xb4\xd0\xb8\xd1\x82\xd0\xb5\xd0\xbb\xd1\x8c"; // a user's name
     const fs::path user = fs::u8path(home.path()) / fs::u8path(name);
     fs::create_directory(user);
-    wxSetEnv("HOME", wxString::FromUTF8(user.u8string()));
+    wxSetEnv("USERPROFILE", wxString::FromUTF8(user.u8string())); // the agent's files live in the profile
     ASSERT_TRUE(delivery_folder().Mkdir(wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
 
     event_sink sink;
