@@ -170,11 +170,12 @@ case_reload_while_delivery_hangs() {
 case_setup_twice() {
   start_and_settle
   open_setup
-  agent_windows menu 1
+  # The window's menu commands by the toolkit's standard ids: Setup 5022 (preferences), Exit 5006.
+  agent_windows menu 5022
   # Then the double click: the two are handled in order, so any second dialog is up by then.
   show_window
   [ "$(windows_titled Setup | wc -l)" -eq 1 ] || fail "\"Setup\" chosen twice gave two dialogs"
-  agent_windows menu 2
+  agent_windows menu 5006
   expect_orderly_end "\"Exit\" with the dialog open"
 }
 
