@@ -133,6 +133,7 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
         bool debug;
         std::vector<std::string> rows = {}; // the presets' refusals, then the policy's
         std::string managed = {};           // the managed keys as the start row names them
+        std::string sources = {};           // of each key in force, in the file's order; unchecked when empty
     };
     const std::string built_in_file = std::string("tracking_server_address=") +
                                       settings::default_tracking_server_address +
@@ -204,7 +205,8 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
          "https://policy.example/objects",
          false,
          {},
-         "tracking_server_address, coordinate_server_port, debug"},
+         "tracking_server_address, coordinate_server_port, debug",
+         "policy built-in file policy file policy built-in built-in"},
         {"a port in the file that is no port takes the default",
          typed(fleet),
          {},
@@ -213,7 +215,9 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
          "vehicle-pc.local:12600",
          fleet_service,
          false,
-         {"Setting coordinate_server_port [70000] refused: not a port number from 1 to 65535. The default is used."}},
+         {"Setting coordinate_server_port [70000] refused: not a port number from 1 to 65535. The default is used."},
+         {},
+         "preset built-in preset preset preset built-in built-in built-in"},
         {"the policy at first start is not written",
          {},
          {{settings::coordinate_server_address, wxString("10.1.1.1")}},
@@ -271,6 +275,11 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
                 rows.push_back(row.utf8_string());
         EXPECT_EQ(rows, c.rows);
         EXPECT_EQ(policy.keys().utf8_string(), c.managed);
+        std::string sources;
+        for (const setting_row& row : resolved.values)
+            sources += (sources.empty() ? "" : " ") + row.source.utf8_string();
+        if (!c.sources.empty())
+            EXPECT_EQ(sources, c.sources);
     }
 }
 
