@@ -12,6 +12,9 @@
 #include <wx/utils.h>
 #include <wx/wfstream.h>
 #include <wx/zipstrm.h>
+#ifdef __WINDOWS__
+#include <wx/msw/registry.h>
+#endif
 
 #include "app/diagnostics.hpp"
 #include "app/diagnostics_command.hpp"
@@ -139,6 +142,20 @@ TEST(diagnostics, the_command_writes_only_the_zip_with_the_values_in_force_and_n
         return found;
     };
     const auto before = files();
+#ifdef __WINDOWS__
+    // The installer's entry in the list of installed programs, beside the prefix's others.
+    struct product_entry : wxRegKey {
+        product_entry()
+            : wxRegKey(HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\rw-test", WOW64ViewMode_64)
+        {
+            EXPECT_TRUE(Create() && SetValue("DisplayName", "Routewarden") && SetValue("DisplayVersion", "9.8.7"));
+        }
+        ~product_entry() { DeleteSelf(); }
+    } installed;
+    const std::string installed_row = "\nInstalled: Routewarden 9.8.7\n";
+#else
+    const std::string installed_row = "\nInstalled: not installed\n";
+#endif
 
     testing::internal::CaptureStdout();
     ASSERT_EQ(diagnostics_command(home.path_of("out")), 0);
@@ -167,7 +184,7 @@ TEST(diagnostics, the_command_writes_only_the_zip_with_the_values_in_force_and_n
                                             "telemetry_port\t50000\tbuilt-in\n");
     EXPECT_EQ(entries.at("refused.txt"),
               "Setting coordinate_server_port [0] refused: not a port number from 1 to 65535. The default is used.\n");
-    EXPECT_NE(entries.at("about.txt").find("\nInstalled: not installed\n"), std::string::npos);
+    EXPECT_NE(entries.at("about.txt").find(installed_row), std::string::npos) << entries.at("about.txt");
     EXPECT_NE(entries.at("about.txt").find("\nMessages waiting in the outbox: unknown"), std::string::npos);
 
     testing::internal::CaptureStderr();
