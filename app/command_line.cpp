@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/diagnostics_command.hpp"
 #include "app/platform.hpp"
 
 namespace {
@@ -27,5 +28,7 @@ std::optional<int> run_command(const wxArrayString& arguments)
         return report(platform::close_all_agents(close_limit_seconds), 1);
     if (arguments.size() == 2 && arguments[1] == "--start-in-sessions")
         return report(platform::start_in_noted_sessions(), 1);
-    return report("usage: routewarden [--close-all | --start-in-sessions]", 2);
+    if (arguments.size() == 3 && arguments[1] == "--diagnostics")
+        return diagnostics_command(arguments[2]);
+    return report("usage: routewarden [--close-all | --start-in-sessions | --diagnostics <folder>]", 2);
 }

@@ -4,6 +4,7 @@
 //   --close-all          ends the agents of every session the orderly way and notes their
 //                        sessions; exit code 1 when some did not end within 30 s
 //   --start-in-sessions  starts this program in the noted sessions
+//   --diagnostics <folder>  writes the support bundle there, a running agent undisturbed
 // Any other argument gives the usage and exit code 2; a line on the standard error says what
 // went wrong.
 #include <optional>

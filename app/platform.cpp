@@ -95,6 +95,23 @@ machine_value policy_value(const char* key)
     return machine_registry_value("SOFTWARE\\Policies\\Quillbank\\Routewarden", key);
 }
 
+wxString installed_version()
+{
+    const wxLogNull a_missing_key_or_value_is_no_product;
+    wxRegKey products(wxRegKey::HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                      wxRegKey::WOW64ViewMode_64);
+    wxString name;
+    long index = 0;
+    for (bool more = products.GetFirstKey(name, index); more; more = products.GetNextKey(name, index)) {
+        const wxRegKey product(products, name); // in the parent's view
+        wxString shown, version;
+        if (product.QueryValue("DisplayName", shown) && shown == "Routewarden" &&
+            product.QueryValue("DisplayVersion", version))
+            return version;
+    }
+    return {};
+}
+
 single_instance::~single_instance() = default;
 
 bool single_instance::another_running()
@@ -153,6 +170,11 @@ machine_value machine_preset(const char*)
 }
 
 machine_value policy_value(const char*)
+{
+    return {};
+}
+
+wxString installed_version()
 {
     return {};
 }

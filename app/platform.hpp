@@ -53,6 +53,12 @@ machine_value machine_preset(const char* key);
 // have no policy.
 machine_value policy_value(const char* key);
 
+// The version of the installed product, as the system's list of installed programs gives it: on
+// Windows the DisplayVersion of the entry whose DisplayName is "Routewarden" under
+// HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall (64-bit view). Empty when none is
+// installed, and always on other platforms.
+wxString installed_version();
+
 // Asks the system to start the program again after an installer closed it to replace its files
 // (on Windows the Restart Manager, which closes it as at the end of the session). Not after a
 // crash, a hang or a reboot: a start at sign-in comes from the machine's Run value anyway.

@@ -24,13 +24,11 @@ preset_defaults apply_presets(const std::function<machine_value(const char* key)
         const checked_value value = check_machine_value(preset.key, read(preset.key));
         if (value.refusal.empty() && !value.text.empty()) {
             result.defaults.*preset.field = value.text;
-            result.in_force.push_back({preset.key, value.text, "machine preset"});
+            result.defaults.preset_keys.push_back(preset.key);
             continue;
         }
-        result.in_force.push_back({preset.key, result.defaults.*preset.field, "built-in default"});
         if (value.refusal.empty())
             continue;
-        result.in_force.push_back({preset.key, value.shown, "machine preset, refused"});
         result.refused.push_back(wxString::Format(
             _("Installer preset %s [%s] refused: %s. The built-in default is used."), preset.key, value.shown,
             value.refusal));

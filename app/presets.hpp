@@ -9,17 +9,8 @@
 #include "app/platform.hpp"
 #include "app/settings_keys.hpp"
 
-// A value in force and where it came from, as the diagnostics list it.
-struct setting_row {
-    wxString key;
-    wxString value;
-    wxString source;
-};
-
 struct preset_defaults {
     setting_defaults defaults;
-    // Each preset key's value in force, a preset or the built-in default, and each refused preset.
-    std::vector<setting_row> in_force;
     // One row text for each preset that was refused; its key keeps the built-in default.
     std::vector<wxString> refused;
 };

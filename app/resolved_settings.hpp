@@ -12,6 +12,13 @@
 #include "coordinates/poller_settings.hpp"
 #include "delivery/sender_settings.hpp"
 
+// A value in force and where it came from: "policy", "file", "preset" or "built-in".
+struct setting_row {
+    wxString key;
+    wxString value;
+    wxString source;
+};
+
 struct telemetry_settings {
     bool enabled = false;
     std::uint16_t port = 0;
@@ -21,6 +28,9 @@ struct resolved_settings {
     poller_settings poller;
     sender_settings sender;
     telemetry_settings telemetry;
+    // Every key of settings::all_keys, in that order, with its value in force as the workers take
+    // it (a port as its number, a switch as 1 or 0) and its source.
+    std::vector<setting_row> values;
     // One row for each value of the file that was refused; its key takes the default.
     std::vector<wxString> refused;
 };

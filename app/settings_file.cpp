@@ -101,12 +101,11 @@ void write_first_start_values(wxConfigBase& config, const setting_defaults& defa
     config.Write(settings::debug, false);
     config.Write(settings::device, defaults.device);
 }
-}
 
-wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults,
-                                        settings_found* found)
+// The content that is read: the file's, the last good copy's when the file is damaged, or none.
+std::optional<std::string> usable_content(const wxFileName& file, settings_found& state)
 {
-    settings_found state = settings_found::whole;
+    state = settings_found::whole;
     std::optional<std::string> content = read_bytes(file);
     if (!content) {
         state = settings_found::missing;
@@ -116,9 +115,18 @@ wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_de
         state = usable ? settings_found::damaged_copy_used : settings_found::damaged_no_copy;
         if (!usable)
             content.reset();
-    } else if (read_bytes(settings_copy_name(file)) != content) {
-        replace_durably(settings_copy_name(file).GetFullPath(), *content);
     }
+    return content;
+}
+}
+
+wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults,
+                                        settings_found* found)
+{
+    settings_found state = settings_found::whole;
+    const std::optional<std::string> content = usable_content(file, state);
+    if (state == settings_found::whole && read_bytes(settings_copy_name(file)) != content)
+        replace_durably(settings_copy_name(file).GetFullPath(), *content);
     wxSharedPtr<wxFileConfig> config(new durable_settings(content.value_or(std::string()), file));
     // Without its folder, whose failure the caller has reported, nothing can be written; readers
     // take the same values from their defaults.
@@ -129,6 +137,15 @@ wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_de
     if (found)
         *found = state;
     return config;
+}
+
+wxSharedPtr<wxFileConfig> read_settings(const wxFileName& file)
+{
+    settings_found state = settings_found::whole;
+    const std::string content = usable_content(file, state).value_or(std::string());
+    wxMemoryInputStream in(content.data(), content.size());
+    // Made from a stream, it has no file to write to.
+    return wxSharedPtr<wxFileConfig>(new wxFileConfig(in, wxConvUTF8));
 }
 
 bool settings_file_changed(const wxFileName& file, wxDateTime& last_seen)

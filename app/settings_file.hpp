@@ -35,6 +35,10 @@ enum class settings_found { whole, missing, damaged_copy_used, damaged_no_copy }
 wxSharedPtr<wxFileConfig> open_settings(const wxFileName& file, const setting_defaults& defaults,
                                         settings_found* found = nullptr);
 
+// What open_settings would read, the file or its last good copy, for a reader beside a running
+// agent: it writes nothing, ever, and creates nothing.
+wxSharedPtr<wxFileConfig> read_settings(const wxFileName& file);
+
 // True when the file exists and its modification time differs from last_seen, which is then
 // updated. A deleted file, or an event about another file, changes nothing.
 bool settings_file_changed(const wxFileName& file, wxDateTime& last_seen);

@@ -2,6 +2,10 @@
 // Keys of the per-user settings file (the managed policy's values take the same names) and the
 // defaults. The default tracking address is used by the first-start write, the resolution of the
 // values in force and the options dialog: keep it here only, so that the three agree.
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include <wx/string.h>
 
 namespace settings {
@@ -38,4 +42,11 @@ struct setting_defaults {
     wxString coordinate_server_address = settings::default_coordinate_server_address;
     wxString coordinate_server_port = settings::default_coordinate_server_port;
     wxString device;
+    // The keys whose value here the installer preset rather than the built-in one.
+    std::vector<std::string> preset_keys;
+
+    bool preset(const char* key) const
+    {
+        return std::find(preset_keys.begin(), preset_keys.end(), key) != preset_keys.end();
+    }
 };

@@ -185,7 +185,7 @@ void tracking_agent::read_presets()
     for (const wxString& row : presets.refused)
         log_error(row);
     defaults_ = std::move(presets.defaults);
-    preset_rows_ = std::move(presets.in_force);
+    preset_refusals_ = std::move(presets.refused);
 }
 
 void tracking_agent::open_config()
@@ -277,14 +277,9 @@ resolved_settings tracking_agent::resolved()
 
 void tracking_agent::save_diagnostics(const wxString& folder)
 {
-    // The policy's values come first: they win over the presets.
-    std::vector<setting_row> values;
-    for (const managed_policy::value& value : policy_.in_force().values)
-        values.push_back({value.key, value.text, "managed policy"});
-    values.insert(values.end(), preset_rows_.begin(), preset_rows_.end());
-    const diagnostics_content content{
-        log_->page().current_file(), settings_file(),  wxFileName::DirName(folders_.delivery), values,
-        store_->messages().size(),   store_->durable()};
+    diagnostics_content content = diagnostics_for(folders_, policy_.in_force(), preset_refusals_, *config_, defaults_);
+    content.current_log = log_->page().current_file();
+    content.outbox = outbox_state{store_->messages().size(), store_->durable()};
     const diagnostics_outcome outcome = ::save_diagnostics(folder, content, wxDateTime::Now());
     if (outcome.failure.empty())
         log_info(wxString::Format(_("Diagnostics saved: %s"), outcome.zip.GetFullPath()));

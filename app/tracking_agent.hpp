@@ -121,8 +121,8 @@ private:
     // Deletes week-old log files at start and daily, never the one being written.
     std::unique_ptr<log_cleanup> log_cleanup_;
     setting_defaults defaults_;
-    // The preset keys' values in force and their sources, for the diagnostics.
-    std::vector<setting_row> preset_rows_;
+    // The presets' refusals, for the diagnostics.
+    std::vector<wxString> preset_refusals_;
     // Its policy in force: its refusals are those already reported.
     policy_watch policy_;
     wxTimer policy_timer_;

@@ -14,6 +14,13 @@ namespace {
 
 constexpr long retention_seconds = 7 * 24 * 60 * 60;
 
+// Whole seconds on both sides: the file system's time has no milliseconds here, so a clock with
+// them would make a file up to a second younger than the limit look older.
+bool past_retention(const wxDateTime& now, const wxDateTime& changed)
+{
+    return now.GetValue() / 1000 - changed.GetValue() / 1000 > retention_seconds;
+}
+
 } // namespace
 
 const wxString log_file_pattern = "routewarden[*].html";
@@ -63,21 +70,18 @@ void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFi
         const wxDateTime changed = file.GetModificationTime();
         if (!changed.IsValid())
             continue;
-        // Whole seconds on both sides: the file system's time has no milliseconds here, so a clock
-        // with them would make a file up to a second younger than the limit look older.
-        const wxLongLong age = now().GetValue() / 1000 - changed.GetValue() / 1000;
-        if (age > retention_seconds)
+        if (past_retention(now(), changed))
             wxRemoveFile(path);
     }
 }
 
-std::vector<wxFileName> recent_run_logs(const wxString& folder, const wxFileName& current, std::size_t per_run,
-                                        std::uintmax_t file_limit)
+std::vector<wxFileName> recent_logs(const wxString& folder, const wxFileName& current, std::uintmax_t total_limit,
+                                    const wxDateTime& now)
 {
     struct log_file {
         wxFileName file;
         wxDateTime changed;
-        wxULongLong size;
+        std::uintmax_t size;
     };
     const wxLogNull silent; // a file gone meanwhile is simply not listed
     wxArrayString paths;
@@ -86,23 +90,26 @@ std::vector<wxFileName> recent_run_logs(const wxString& folder, const wxFileName
     for (const wxString& path : paths) {
         const wxFileName file(path);
         const wxDateTime changed = file.GetModificationTime();
-        if (!file.SameAs(current) && changed.IsValid())
-            older.push_back({file, changed, file.GetSize()});
+        const wxULongLong size = file.GetSize();
+        if (!file.SameAs(current) && changed.IsValid() && size != wxInvalidSize && !past_retention(now, changed))
+            older.push_back({file, changed, size.GetValue()});
     }
     std::sort(older.begin(), older.end(), [](const log_file& a, const log_file& b) {
         return a.changed != b.changed ? a.changed > b.changed : a.file.GetFullName() > b.file.GetFullName();
     });
 
-    std::vector<wxFileName> result{current};
-    std::size_t run = 0, taken_of_run = 1;
+    std::vector<wxFileName> result;
+    std::uintmax_t total = 0;
+    if (current.IsOk()) {
+        result.push_back(current);
+        const wxULongLong size = current.GetSize();
+        total = size == wxInvalidSize ? 0 : size.GetValue();
+    }
     for (const log_file& log : older) {
-        if (log.size == wxInvalidSize || log.size.GetValue() <= file_limit) { // ended its run
-            if (++run == 2)
-                break;
-            taken_of_run = 0;
-        }
-        if (taken_of_run++ < per_run)
-            result.push_back(log.file);
+        if (log.size > total_limit - std::min(total, total_limit))
+            break;
+        total += log.size;
+        result.push_back(log.file);
     }
     return result;
 }

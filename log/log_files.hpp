@@ -35,8 +35,9 @@ void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFi
 void remove_old_logs(const wxString& folder, const wxString& pattern, const wxFileName& keep,
                      const std::function<wxDateTime()>& now);
 
-// The files of this run and of the run before it in folder, newest first, at most per_run of each:
-// current is this run's newest. Runs are told apart by modification time and size: a run goes on
-// in a newer file only after the file before has passed file_limit bytes.
-std::vector<wxFileName> recent_run_logs(const wxString& folder, const wxFileName& current, std::size_t per_run,
-                                        std::uintmax_t file_limit);
+// The log files in folder changed within the last seven days, newest first, as many as fit into
+// total_limit bytes together: the first that would pass it is left out with all older ones, so the
+// files taken follow each other without a gap. current, this run's file, comes first whatever its
+// age and size (it counts towards the limit); empty when there is none.
+std::vector<wxFileName> recent_logs(const wxString& folder, const wxFileName& current, std::uintmax_t total_limit,
+                                    const wxDateTime& now);

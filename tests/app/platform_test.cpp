@@ -38,6 +38,7 @@ TEST(command_line, only_known_commands_run)
     EXPECT_EQ(run({"routewarden", "--close-al"}), 2);
     EXPECT_EQ(run({"routewarden", "--close-all", "--now"}), 2);
     EXPECT_EQ(run({"routewarden", "--start-in-sessions", "--close-all"}), 2);
+    EXPECT_EQ(run({"routewarden", "--diagnostics"}), 2) << "no folder";
 #ifndef __WINDOWS__
     EXPECT_EQ(run({"routewarden", "--close-all"}), 1);
 #endif

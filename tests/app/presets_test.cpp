@@ -133,6 +133,7 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
         bool debug;
         std::vector<std::string> rows = {}; // the presets' refusals, then the policy's
         std::string managed = {};           // the managed keys as the start row names them
+        std::string sources = {};           // of each key in force, in the file's order; unchecked when empty
     };
     const std::string built_in_file = std::string("tracking_server_address=") +
                                       settings::default_tracking_server_address +
@@ -175,10 +176,12 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
           {settings::coordinate_server_port, std::uint32_t{12800}},
           {settings::tracking_server_address, wxString("https://policy.example/objects")}},
          users_file, users_file, "127.0.0.2:12800", "https://policy.example/objects", false, {},
-         "tracking_server_address, coordinate_server_port, debug"},
+         "tracking_server_address, coordinate_server_port, debug",
+         "policy built-in file policy file policy built-in built-in"},
         {"a port in the file that is no port takes the default", typed(fleet), {}, "coordinate_server_port=70000\n",
          "coordinate_server_port=70000\n", "vehicle-pc.local:12600", fleet_service, false,
-         {"Setting coordinate_server_port [70000] refused: not a port number from 1 to 65535. The default is used."}},
+         {"Setting coordinate_server_port [70000] refused: not a port number from 1 to 65535. The default is used."},
+         {}, "preset built-in preset preset preset built-in built-in built-in"},
         {"the policy at first start is not written", {}, {{settings::coordinate_server_address, wxString("10.1.1.1")}},
          std::nullopt, built_in_file, "10.1.1.1:12500", built_in_service, false, {}, "coordinate_server_address"},
         {"refused policy values leave the user's", typed(fleet),
@@ -218,6 +221,12 @@ TEST(presets, are_below_the_users_file_and_the_policy_above_both)
                 rows.push_back(row.utf8_string());
         EXPECT_EQ(rows, c.rows);
         EXPECT_EQ(policy.keys().utf8_string(), c.managed);
+        std::string sources;
+        for (const setting_row& row : resolved.values)
+            sources += (sources.empty() ? "" : " ") + row.source.utf8_string();
+        if (!c.sources.empty()) {
+            EXPECT_EQ(sources, c.sources);
+        }
     }
 }
 

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/apptrait.h>
@@ -145,4 +147,32 @@ TEST(log_files, prepare_fails_with_the_folder_in_the_message)
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), "Error creating log dir [" + home.path_of("Quillbank/log") + "]");
     }
+}
+
+TEST(log_files, recent_are_a_weeks_newest_first_up_to_the_limit_without_a_gap_and_always_the_current)
+{
+    temp_home home;
+    const fs::path folder = home.path();
+    const wxDateTime now(5, wxDateTime::Jan, 2027, 7, 3, 9);
+    const auto log = [&](const char* name, std::size_t size, const wxTimeSpan& age) {
+        const wxFileName file((folder / name).string());
+        const wxDateTime changed = now - age;
+        write_file(folder / name, std::string(size, 'x'));
+        EXPECT_TRUE(file.SetTimes(nullptr, &changed, nullptr));
+        return file;
+    };
+    const wxFileName current = log("routewarden[9].html", 60, wxTimeSpan::Days(9)); // however old
+    const wxFileName hour = log("routewarden[8].html", 30, wxTimeSpan::Hours(1));
+    const wxFileName week = log("routewarden[7].html", 10, wxTimeSpan::Days(7));
+    log("routewarden[6].html", 1, wxTimeSpan::Days(7) + wxTimeSpan::Seconds(1));
+    log("notes.html", 1, wxTimeSpan::Hours(1));
+
+    EXPECT_EQ(recent_logs(folder.string(), current, 100, now), (std::vector<wxFileName>{current, hour, week}));
+    EXPECT_EQ(recent_logs(folder.string(), current, 99, now), (std::vector<wxFileName>{current, hour}))
+        << "a file that would pass the limit ends the list";
+    EXPECT_EQ(recent_logs(folder.string(), current, 70, now), (std::vector<wxFileName>{current}))
+        << "so does one before a smaller one that fits";
+    EXPECT_EQ(recent_logs(folder.string(), current, 10, now), (std::vector<wxFileName>{current}));
+    EXPECT_EQ(recent_logs(folder.string(), wxFileName(), 40, now), (std::vector<wxFileName>{hour, week}))
+        << "without a current file";
 }

@@ -395,17 +395,19 @@ case_policy() {
 }
 
 # "Save diagnostics…" from the window's "File" menu, the folder dialog taken as it opens (the
-# desktop): the zip holds this run's and the previous run's logs but not an older one, the
-# settings, the values, the versions and the newest 20 of 22 dump pairs.
+# desktop): the zip holds the week's logs but not an older one, the credentials in them masked,
+# the settings, the values and refusals, the versions and the newest 20 of 22 dump pairs.
 case_diagnostics() {
   local logs=$home/Quillbank/log dumps=$home/Quillbank/routewarden stamp
   mkdir -p "$logs" "$dumps"
-  # Two earlier runs' logs, told apart from this run's by modification time; the log checks take
-  # this run's.
+  # Two earlier runs' logs, told apart from this run's by modification time, and one beyond the
+  # week (which the clean-up at start removes too); the log checks take this run's.
   log_file() { compgen -G "$logs/routewarden\[*\].html" | grep -vF '[9000' | head -n1; }
   echo '<html>' >"$logs/routewarden[9000000000111].html"
-  touch -d '-2 hours' "$logs/routewarden[9000000000111].html"
-  echo '<html>' >"$logs/routewarden[9000003600222].html"
+  touch -d '-8 days' "$logs/routewarden[9000000000111].html"
+  echo '<html>' >"$logs/routewarden[9000001800111].html"
+  touch -d '-2 hours' "$logs/routewarden[9000001800111].html"
+  echo '<p>Service address: https://u:p@host/x</p>' >"$logs/routewarden[9000003600222].html"
   touch -d '-1 hour' "$logs/routewarden[9000003600222].html"
   for ((stamp = 1000; stamp < 1022; stamp++)); do
     echo '{}' >"$dumps/msg_$stamp.json"
@@ -438,8 +440,9 @@ case_diagnostics() {
   zip=$(wine winepath -u "$saved" 2>/dev/null | tr -d '\r')
   listing=$(unzip -Z1 "$zip") || fail "no zip at $zip"
   printf '%s\n' "$listing" >"$case_dir/zip.txt"
-  for entry in about.txt values.txt settings/.routewarden "log/$(basename "$(log_file)")" \
-    'log/routewarden[9000003600222].html' dumps/msg_1002.json dumps/res_1021.json; do
+  for entry in about.txt values.txt refused.txt settings/.routewarden "log/$(basename "$(log_file)")" \
+    'log/routewarden[9000003600222].html' 'log/routewarden[9000001800111].html' dumps/msg_1002.json \
+    dumps/res_1021.json; do
     grep -qxF -- "$entry" <<<"$listing" || fail "$entry missing from the zip (its list is in zip.txt)"
   done
   for entry in 'log/routewarden[9000000000111].html' dumps/msg_1001.json; do
@@ -448,6 +451,10 @@ case_diagnostics() {
   (($(grep -c '^dumps/' <<<"$listing") == 40)) || fail "not 20 dump pairs in the zip"
   unzip -p "$zip" about.txt | grep -q '^OS: Windows' || fail "no OS in about.txt"
   unzip -p "$zip" about.txt | grep -q '^Messages waiting in the outbox: [0-9]' || fail "no outbox count in about.txt"
+  unzip -p "$zip" about.txt | grep -q '^Installed: ' || fail "no installed version in about.txt"
+  (($(unzip -p "$zip" values.txt | wc -l) == 9)) || fail "not every key in values.txt"
+  unzip -p "$zip" 'log/routewarden\[9000003600222\].html' | grep -qF 'https://***@host/x' ||
+    fail "the credentials in the log were not masked"
   tray_menu 3
   expect_orderly_end "\"Exit\""
 }
