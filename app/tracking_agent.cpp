@@ -112,6 +112,7 @@ void tracking_agent::start()
     policy_timer_.Start(policy_period_ms);
     policy_confirm_timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { confirm_policy(); });
     restart_timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { restart_ended_workers(); });
+    show_tracking(); // the views, made before, see the device ID in force at once
 }
 
 void tracking_agent::stop()

@@ -74,6 +74,7 @@ TEST_F(agent_test, starts_with_its_rows_and_writes_every_row_as_plain_text)
 
 TEST_F(agent_test, tells_its_views_the_facts_as_texts_and_a_worker_that_ends_as_a_red_row)
 {
+    EXPECT_EQ(view.tooltips.size(), 1u) << "the views are told the state at start";
     queue_status(&agent, coordinate_status{});
     queue_status(&agent, delivery_counts{3, 41});
     queue_fact(&agent, {worker_fact::kind::delivered, 2});
