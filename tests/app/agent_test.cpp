@@ -45,7 +45,7 @@ struct agent_test : testing::Test {
     ~agent_test() override { agent.unsubscribe(&view); }
 
     std::string log() { return file_text(fs_path(agent.log().page().current_file())); }
-    static void deliver() { wxTheApp->ProcessPendingEvents(); }
+    static void deliver() { wxAppConsole::GetInstance()->ProcessPendingEvents(); }
 };
 }
 
