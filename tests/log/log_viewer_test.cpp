@@ -142,11 +142,15 @@ TEST_F(log_viewer_test, keeps_the_newest_rows_and_shifts_the_rows_in_sight_the_s
     log = std::make_unique<running_log>(wxFileName(path), 60);
     view = new log_viewer(frame, *log);
     frame->SendSizeEvent();
-    // Every third row wraps to several lines, so a height left at its old position shows.
-    const wxString long_text = wxString('x', 40) + wxString(" tall", 60);
-    const auto write = [&](int from, int to) {
+    // Every third row is three lines high, so a height left at its old position shows: written to
+    // the stream as markup, which a row's plain text cannot be.
+    const auto write = [](int from, int to) {
         for (int n = from; n < to; ++n)
-            log_info(wxString::Format("row %d", n) + (n % 3 == 0 ? long_text : wxString()));
+            std::wcout << L"<tr>" << std::endl
+                       << L"<td>01.01.2027 00:00:00</td>" << std::endl
+                       << L"<td> <font color='blue'>row " << n << (n % 3 == 0 ? L"<br>tall<br>tall" : L"")
+                       << L"</font></td>" << std::endl
+                       << L"</tr>" << std::endl;
     };
     const auto caught_up = [&](std::size_t dropped) {
         return eventually([&] { return view->GetItemCount() == 60u && view->dropped_rows() == dropped; }, 5s, settle);
