@@ -74,7 +74,8 @@ static BOOL CALLBACK visit(HWND window, LPARAM action)
 
 /* The notification area (Wine's desktop process) keeps a tooltip control for each icon, with
  * the text the program set. The control takes pointers in its own process only: the tool's
- * description and its text buffer are placed there. */
+ * description and its text buffer are placed there. A host that stops answering gives no text
+ * within seconds rather than holding the case. */
 struct remote_tool {
     TTTOOLINFOW info;
     WCHAR text[1024]; /* far more than the 128 characters an icon's tooltip holds */
@@ -101,15 +102,18 @@ static int print_tooltips(DWORD host)
         return 0;
     remote = VirtualAllocEx(process, NULL, sizeof *remote, MEM_COMMIT, PAGE_READWRITE);
     while (remote && (tip = next_tooltip(host, tip))) {
-        LRESULT tools, i;
-        tools = SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0);
-        for (i = 0; i < tools; ++i) {
+        DWORD_PTR tools = 0, found;
+        if (!SendMessageTimeoutW(tip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &tools))
+            continue;
+        for (DWORD_PTR i = 0; i < tools; ++i) {
             struct remote_tool local;
             memset(&local, 0, sizeof local);
             local.info.cbSize = sizeof local.info;
             local.info.lpszText = remote->text;
             if (!WriteProcessMemory(process, remote, &local, sizeof local, NULL) ||
-                !SendMessageW(tip, TTM_ENUMTOOLSW, (WPARAM)i, (LPARAM)&remote->info) ||
+                !SendMessageTimeoutW(tip, TTM_ENUMTOOLSW, (WPARAM)i, (LPARAM)&remote->info, SMTO_ABORTIFHUNG, 5000,
+                                     &found) ||
+                !found ||
                 !ReadProcessMemory(process, remote, &local, sizeof local, NULL) || local.info.lpszText != remote->text)
                 continue;
             local.text[1023] = 0;

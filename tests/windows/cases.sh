@@ -268,17 +268,22 @@ case_tray_state() {
   # Wine now and then leaves a newly docked icon unpainted for good, whatever it is asked to paint
   # later (so it did before the icon had states), more often when icons were docked before: the
   # agent is started again, in a new Wine session, until its icon shows. After 6 unpainted starts
-  # the pixels are left unchecked, said so, and the tooltips are still checked.
-  local try painted=0
+  # the pixels are left unchecked, said so, and the tooltips are still checked. A start whose
+  # notification area gives no tooltip at all (its desktop process stopped answering) is another
+  # bad start.
+  local try painted=0 answered
   for ((try = 1; try <= 6; try++)); do
     if ((try == 1)); then start_with_peers accept; else start_and_settle; fi
-    wait_until 10 icon_painted && painted=1 && break
+    answered=0
+    wait_until 20 agent_windows tooltip >/dev/null && answered=1
+    ((answered)) && wait_until 10 icon_painted && painted=1 && break
     ((try < 6)) || break
     close_agent
     expect_orderly_end taskkill
     wineserver -k
     wineserver -w
   done
+  ((answered)) || fail "the notification area gave no tooltip in 6 starts"
   ((painted)) || echo "     tray_state: Wine left the icon unpainted in 6 starts; its pixels are not checked" >&2
   # icon_is <reference>: the icon's pixels, when Wine paints them.
   icon_is() { ((!painted)) || icon_looks_like "$1"; }
